@@ -1,0 +1,238 @@
+// Number-to-text and text-to-number rules of the station.
+#include "text/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <system_error>
+
+namespace krm::text {
+namespace {
+
+// A decimal number as sign, significant digits d0 d1 ... and the decimal exponent of d0, so that
+// the value is d0.d1d2... x 10^exponent. Zero has the single digit "0".
+struct Decimal {
+  bool negative = false;
+  std::string digits;
+  int exponent = 0;
+};
+
+// Extra digits asked for beyond the wanted precision. When these are not of the form 5000... or
+// 4999..., they decide the rounding exactly; otherwise the exact expansion is consulted.
+constexpr int kGuardDigits = 20;
+// Enough digits for the exact decimal expansion of any double.
+constexpr int kExactDigits = 800;
+
+// Splits "d.ddddde+XX" into digits and exponent.
+void SplitScientific(std::string_view sci, std::string* digits, int* exponent) {
+  digits->clear();
+  size_t pos = 0;
+  for (; pos < sci.size() && sci[pos] != 'e'; ++pos) {
+    if (sci[pos] != '.') digits->push_back(sci[pos]);
+  }
+  int exp = 0;
+  if (pos < sci.size()) {
+    std::string_view e = sci.substr(pos + 1);
+    if (!e.empty() && e.front() == '+') e.remove_prefix(1);
+    std::from_chars(e.data(), e.data() + e.size(), exp);
+  }
+  *exponent = exp;
+}
+
+// Rounds |value| to `significant` digits, halves away from zero, on its exact expansion.
+Decimal RoundToSignificant(double value, int significant) {
+  Decimal d;
+  if (value == 0 || !std::isfinite(value)) {
+    d.digits.assign(1, '0');
+    return d;
+  }
+  d.negative = value < 0;
+  const double magnitude = std::fabs(value);
+
+  char buf[kExactDigits + 32];
+  auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
+                           significant - 1 + kGuardDigits);
+  std::string all;
+  SplitScientific(std::string_view(buf, res.ptr - buf), &all, &d.exponent);
+
+  std::string_view tail = std::string_view(all).substr(significant);
+  bool ambiguous = tail.find_first_not_of('0', 1) == std::string_view::npos && tail[0] == '5';
+  ambiguous = ambiguous || (tail[0] == '4' && tail.find_first_not_of('9', 1) == std::string_view::npos);
+  if (ambiguous) {
+    // The correctly rounded guard digits sit on a half: look at the exact expansion.
+    int n = std::snprintf(buf, sizeof buf, "%.*e", kExactDigits, magnitude);
+    SplitScientific(std::string_view(buf, n), &all, &d.exponent);
+    tail = std::string_view(all).substr(significant);
+  }
+  const bool round_up = tail[0] >= '5';
+  all.resize(significant);
+  if (round_up) {
+    int i = significant - 1;
+    while (i >= 0 && all[i] == '9') all[i--] = '0';
+    if (i >= 0) {
+      ++all[i];
+    } else {
+      all.insert(all.begin(), '1');
+      all.pop_back();
+      ++d.exponent;
+    }
+  }
+  size_t last = all.find_last_not_of('0');
+  all.resize(last == std::string::npos ? 1 : last + 1);
+  d.digits = std::move(all);
+  return d;
+}
+
+std::string LayOut(const Decimal& d, int significant) {
+  if (d.digits == "0") return "0";
+  std::string out;
+  if (d.negative) out.push_back('-');
+  const int n = static_cast<int>(d.digits.size());
+  if (d.exponent < -4 || d.exponent >= significant) {
+    out.push_back(d.digits[0]);
+    if (n > 1) {
+      out.push_back('.');
+      out.append(d.digits, 1);
+    }
+    out.push_back('E');
+    out.push_back(d.exponent < 0 ? '-' : '+');
+    int e = std::abs(d.exponent);
+    if (e < 10) out.push_back('0');
+    out += std::to_string(e);
+  } else if (d.exponent < 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-d.exponent - 1), '0');
+    out += d.digits;
+  } else if (n <= d.exponent + 1) {
+    out += d.digits;
+    out.append(static_cast<size_t>(d.exponent + 1 - n), '0');
+  } else {
+    out.append(d.digits, 0, d.exponent + 1);
+    out.push_back('.');
+    out.append(d.digits, d.exponent + 1);
+  }
+  return out;
+}
+
+std::string Fixed(const Decimal& d, int decimals) {
+  // Digits at decimal places 10^e for e from `high` down to -decimals.
+  const int high = std::max(d.exponent, 0);
+  std::string kept;  // whole-number digits followed by `decimals` fraction digits
+  for (int e = high; e >= -decimals; --e) {
+    const int i = d.exponent - e;
+    kept.push_back(i >= 0 && i < static_cast<int>(d.digits.size()) ? d.digits[i] : '0');
+  }
+  const int next = d.exponent + decimals + 1;  // index of the first dropped digit
+  if (next >= 0 && next < static_cast<int>(d.digits.size()) && d.digits[next] >= '5') {
+    int i = static_cast<int>(kept.size()) - 1;
+    while (i >= 0 && kept[i] == '9') kept[i--] = '0';
+    if (i >= 0) {
+      ++kept[i];
+    } else {
+      kept.insert(kept.begin(), '1');
+    }
+  }
+  const size_t whole = kept.size() - decimals;
+  std::string out;
+  if (d.negative && d.digits != "0") out.push_back('-');
+  out.append(kept, 0, whole);
+  if (decimals > 0) {
+    out.push_back('.');
+    out.append(kept, whole);
+  }
+  return out;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Length of the decimal number at the start of `s` (no leading blanks), 0 when there is none.
+size_t ScanNumber(std::string_view s) {
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j < s.size() && IsDigit(s[j])) {
+      while (j < s.size() && IsDigit(s[j])) ++j;
+      i = j;
+    }
+  }
+  return i;
+}
+
+std::optional<double> Convert(std::string_view number) {
+  bool negative = false;
+  if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
+    negative = number.front() == '-';
+    number.remove_prefix(1);
+  }
+  double value = 0;
+  auto res = std::from_chars(number.data(), number.data() + number.size(), value,
+                             std::chars_format::general);
+  if (res.ec == std::errc::result_out_of_range) {
+    // Too small reads as zero; too large is an overflow.
+    std::string_view e = number.substr(number.find_first_of("eE") + 1);
+    if (e.front() == '-') return negative ? -0.0 : 0.0;
+    return std::nullopt;
+  }
+  if (res.ec != std::errc()) return 0.0;
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+std::string FromSingle(float value) { return LayOut(RoundToSignificant(value, 7), 7); }
+
+std::string FromDouble(double value) { return LayOut(RoundToSignificant(value, 15), 15); }
+
+std::string FixedSingle(float value, int decimals) {
+  return Fixed(RoundToSignificant(value, 7), decimals);
+}
+
+std::string FixedDouble(double value, int decimals) {
+  return Fixed(RoundToSignificant(value, 15), decimals);
+}
+
+std::optional<double> ReadNumber(std::string_view text) {
+  size_t start = 0;
+  while (start < text.size() && IsBlank(text[start])) ++start;
+  text.remove_prefix(start);
+  const size_t n = ScanNumber(text);
+  if (n == 0) return 0.0;
+  return Convert(text.substr(0, n));
+}
+
+double ToNumber(std::string_view text) { return ReadNumber(text).value_or(0.0); }
+
+bool IsDecimalNumber(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return !text.empty() && ScanNumber(text) == text.size();
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  if (!IsDecimalNumber(text)) return std::nullopt;
+  return ReadNumber(text);
+}
+
+std::optional<float> NarrowToSingle(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  if (std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) {
+    // Values a hair above the largest single still round down to it.
+    float f = static_cast<float>(value);
+    if (std::isinf(f)) return std::nullopt;
+    return f;
+  }
+  return static_cast<float>(value);
+}
+
+}  // namespace krm::text
