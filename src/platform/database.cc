@@ -1,0 +1,165 @@
+#include "platform/database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace krm::platform {
+namespace {
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Finalizes a prepared statement on every way out.
+struct Statement {
+  sqlite3_stmt* stmt = nullptr;
+  ~Statement() { sqlite3_finalize(stmt); }
+};
+
+}  // namespace
+
+Affinity AffinityOf(std::string_view declared_type) {
+  const std::string type = Upper(declared_type);
+  if (type.find("INT") != std::string::npos) return Affinity::kInteger;
+  if (type.find("CHAR") != std::string::npos || type.find("CLOB") != std::string::npos ||
+      type.find("TEXT") != std::string::npos)
+    return Affinity::kText;
+  if (type.empty() || type.find("BLOB") != std::string::npos) return Affinity::kBlob;
+  if (type.find("REAL") != std::string::npos || type.find("FLOA") != std::string::npos ||
+      type.find("DOUB") != std::string::npos)
+    return Affinity::kReal;
+  return Affinity::kNumeric;
+}
+
+Database::~Database() {
+  if (handle_ != nullptr) {
+    if (sqlite3_get_autocommit(handle_) == 0) sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(handle_);
+  }
+}
+
+Status Database::Open(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
+  db->reset();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    return Status::NotFound(path.string() + ": no such database file");
+  }
+  sqlite3* handle = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string what = path.string() + ": " + (handle ? sqlite3_errmsg(handle) : "cannot open");
+    sqlite3_close_v2(handle);
+    return Status::IoError(what);
+  }
+  sqlite3_busy_timeout(handle, 5000);
+  std::unique_ptr<Database> opened(new Database(handle));
+  // SQLite reads the header lazily; a first look at the schema tells a database from other bytes.
+  std::vector<Row> rows;
+  Status s = opened->Query("SELECT count(*) FROM sqlite_master", {}, &rows);
+  if (!s.ok()) return Status::Corrupt(path.string() + ": " + s.message());
+  *db = std::move(opened);
+  return Status::Ok();
+}
+
+Status Database::Error(std::string_view what) const {
+  return Status::IoError(std::string(what) + ": " + sqlite3_errmsg(handle_));
+}
+
+Status Database::Query(std::string_view sql, const std::vector<Value>& params,
+                       std::vector<Row>* rows, std::vector<std::string>* column_names) {
+  if (rows) rows->clear();
+  if (column_names) column_names->clear();
+  Statement st;
+  if (sqlite3_prepare_v2(handle_, sql.data(), static_cast<int>(sql.size()), &st.stmt, nullptr) !=
+      SQLITE_OK) {
+    return Error(sql);
+  }
+  if (st.stmt == nullptr) return Status::Ok();  // an empty statement
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    const int index = static_cast<int>(i + 1);
+    const int rc = params[i] ? sqlite3_bind_text(st.stmt, index, params[i]->data(),
+                                                 static_cast<int>(params[i]->size()),
+                                                 SQLITE_TRANSIENT)
+                             : sqlite3_bind_null(st.stmt, index);
+    if (rc != SQLITE_OK) return Error(sql);
+  }
+  const int columns = sqlite3_column_count(st.stmt);
+  if (column_names) {
+    for (int c = 0; c < columns; ++c) column_names->emplace_back(sqlite3_column_name(st.stmt, c));
+  }
+  std::vector<Row> collected;
+  for (;;) {
+    const int rc = sqlite3_step(st.stmt);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) return Error(sql);
+    Row row;
+    row.reserve(columns);
+    for (int c = 0; c < columns; ++c) {
+      const unsigned char* text = sqlite3_column_text(st.stmt, c);
+      if (text == nullptr) {
+        row.emplace_back(std::nullopt);
+      } else {
+        row.emplace_back(std::string(reinterpret_cast<const char*>(text),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(st.stmt, c))));
+      }
+    }
+    collected.push_back(std::move(row));
+  }
+  if (rows) *rows = std::move(collected);
+  return Status::Ok();
+}
+
+Status Database::Execute(std::string_view sql, const std::vector<Value>& params) {
+  return Query(sql, params, nullptr);
+}
+
+Status Database::ExecuteScript(std::string_view sql) {
+  const std::string script(sql);
+  char* message = nullptr;
+  if (sqlite3_exec(handle_, script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string what = message ? message : "script failed";
+    sqlite3_free(message);
+    return Status::IoError(what);
+  }
+  return Status::Ok();
+}
+
+Status Database::Columns(std::string_view table, std::vector<Column>* columns) {
+  columns->clear();
+  std::vector<Row> rows;
+  Status s = Query("SELECT name, type FROM pragma_table_info(?)", {std::string(table)}, &rows);
+  if (!s.ok()) return s;
+  if (rows.empty()) return Status::NotFound(std::string(table) + ": no such table");
+  for (const Row& row : rows) {
+    columns->push_back({row[0].value_or(""), AffinityOf(row[1].value_or(""))});
+  }
+  return Status::Ok();
+}
+
+bool Database::HasTable(std::string_view table) {
+  std::vector<Row> rows;
+  Status s = Query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                   {std::string(table)}, &rows);
+  return s.ok() && !rows.empty();
+}
+
+Status Database::Begin() { return Execute("BEGIN IMMEDIATE"); }
+Status Database::Commit() { return Execute("COMMIT"); }
+Status Database::Rollback() { return Execute("ROLLBACK"); }
+
+std::string Database::QuoteName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+}  // namespace krm::platform

@@ -1,0 +1,80 @@
+// Database: the station's two databases (the grade tables and the report database), SQLite files
+// standing in for the original's record sets.
+//
+// Opening never creates a file. Queries give every value in SQLite's text form, rows in the order
+// the statement yields them ("SELECT * FROM T" in rowid order). Table names always come from the
+// program; values are always bound, never spliced into SQL.
+#ifndef KRM_PLATFORM_DATABASE_H_
+#define KRM_PLATFORM_DATABASE_H_
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+
+struct sqlite3;
+
+namespace krm::platform {
+
+// A value as text; no value for SQL NULL.
+using Value = std::optional<std::string>;
+using Row = std::vector<Value>;
+
+// Column affinity as SQLite derives it from the declared type.
+enum class Affinity { kInteger, kReal, kNumeric, kText, kBlob };
+
+struct Column {
+  std::string name;
+  Affinity affinity;
+};
+
+class Database {
+ public:
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Opens an existing database read-write. NotFound for a missing file or a folder, Corrupt for a
+  // file that is no SQLite database, IoError when it cannot be opened.
+  static Status Open(const std::filesystem::path& path, std::unique_ptr<Database>* db);
+
+  // Runs `sql` with `params` bound to its "?" in order and collects every row. A failing
+  // statement (a missing table, a locked or damaged file) gives an error and no rows.
+  Status Query(std::string_view sql, const std::vector<Value>& params, std::vector<Row>* rows,
+               std::vector<std::string>* column_names = nullptr);
+  // Runs a statement that returns no rows.
+  Status Execute(std::string_view sql, const std::vector<Value>& params = {});
+  // Runs several statements from a script (a schema file); no parameters.
+  Status ExecuteScript(std::string_view sql);
+
+  // The columns of `table` with their affinity; NotFound when there is no such table.
+  Status Columns(std::string_view table, std::vector<Column>* columns);
+  // True when the database has a table of that name (names matched without regard to case).
+  bool HasTable(std::string_view table);
+
+  // One transaction around a group of statements: Commit makes them permanent, Rollback (or the
+  // destruction of an open database) undoes them.
+  Status Begin();
+  Status Commit();
+  Status Rollback();
+
+  // Quotes an identifier for SQL ("name" with inner quotes doubled); for names the program has
+  // checked against the database's real tables and columns.
+  static std::string QuoteName(std::string_view name);
+
+ private:
+  explicit Database(sqlite3* handle) : handle_(handle) {}
+  Status Error(std::string_view what) const;
+  sqlite3* handle_;
+};
+
+// Affinity by SQLite's rules on a declared column type.
+Affinity AffinityOf(std::string_view declared_type);
+
+}  // namespace krm::platform
+
+#endif  // KRM_PLATFORM_DATABASE_H_

@@ -1,0 +1,106 @@
+// Env: everything the station takes from the operating system, behind one interface.
+//
+// The run flow and the grading never touch the file system, the clock, the message box or the
+// process table directly; they go through an Env. PosixEnv (env_posix.h) is the real one;
+// tests use a RecordingEnv (tests/platform/recording_env.h) that works on a temporary station
+// folder but records message boxes and follow-up starts and fixes the clock.
+#ifndef KRM_PLATFORM_ENV_H_
+#define KRM_PLATFORM_ENV_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/status.h"
+
+namespace krm::platform {
+
+namespace fs = std::filesystem;
+
+// A file opened for sequential text output (the report file, the grade log, the recut advice).
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Appends bytes; a failed write (a full disk) is reported and later writes still try.
+  virtual Status Append(std::string_view data) = 0;
+  // Flushes and closes; further calls do nothing.
+  virtual Status Close() = 0;
+};
+
+// A file opened for binary access by byte position (the grade table file and its joining).
+class BinaryFile {
+ public:
+  virtual ~BinaryFile() = default;
+  // Reads up to `n` bytes at `offset` into `buf`; `*read` is the count read, 0 beyond the end.
+  virtual Status ReadAt(std::uint64_t offset, char* buf, std::size_t n, std::size_t* read) = 0;
+  // Writes `n` bytes at `offset`; the file grows as needed and is never shortened.
+  virtual Status WriteAt(std::uint64_t offset, const char* buf, std::size_t n) = 0;
+  virtual Status Size(std::uint64_t* size) = 0;
+};
+
+// Message box styles of the original (the icon and button flags).
+inline constexpr int kCriticalOk = 16;
+inline constexpr int kExclamationOk = 48;
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The file the system reads under `path`: the exact name first, else a name in the same folder
+  // that differs only in letter case. No value when neither exists.
+  virtual std::optional<fs::path> FindFile(const fs::path& path) = 0;
+  // True when `path` names an existing regular file (not a folder), exact name.
+  virtual bool IsRegularFile(const fs::path& path) = 0;
+  // True when `path` names an existing folder.
+  virtual bool IsDirectory(const fs::path& path) = 0;
+
+  // Reads the whole file. NotFound when it does not exist, IoError when it cannot be read.
+  virtual Status ReadFile(const fs::path& path, std::string* contents) = 0;
+  // Opens for output: `append` false replaces an existing file, true appends to it. The folder
+  // must exist; the file is created with the name exactly as given.
+  virtual Status OpenWritable(const fs::path& path, bool append,
+                              std::unique_ptr<WritableFile>* file) = 0;
+  // Opens for binary access; `create` makes a missing file (never shortens an existing one).
+  virtual Status OpenBinary(const fs::path& path, bool create,
+                            std::unique_ptr<BinaryFile>* file) = 0;
+  // Size in bytes of a regular file.
+  virtual Status FileSize(const fs::path& path, std::uint64_t* size) = 0;
+  // Last-modified time, as seconds since the epoch.
+  virtual Status LastWriteTime(const fs::path& path, std::time_t* time) = 0;
+  virtual Status CreateDirectory(const fs::path& path) = 0;
+  virtual Status CopyFile(const fs::path& from, const fs::path& to) = 0;
+  virtual Status RemoveFile(const fs::path& path) = 0;
+
+  // Shows a blocking message; the stand-in writes "TITLE: message" to standard error.
+  virtual void MessageBox(std::string_view message, int style, std::string_view title) = 0;
+  // Starts the follow-up batch file without waiting for it, with `folder` as working directory.
+  virtual Status StartBatch(const fs::path& batch, const fs::path& folder) = 0;
+
+  // Current local time.
+  virtual std::tm Now() = 0;
+  // The user's short date form (%x) and long time form (%X) of a local time.
+  virtual std::string ShortDate(const std::tm& time) = 0;
+  virtual std::string LongTime(const std::tm& time) = 0;
+  // Local time of a time stamp.
+  virtual std::tm ToLocal(std::time_t time) = 0;
+
+  // Path of the running executable, empty when unknown.
+  virtual fs::path ExecutablePath() = 0;
+};
+
+// The program's own version numbers: major, minor, revision.
+struct Version {
+  int major;
+  int minor;
+  int revision;
+};
+Version ProgramVersion();
+
+}  // namespace krm::platform
+
+#endif  // KRM_PLATFORM_ENV_H_

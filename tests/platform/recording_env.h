@@ -1,0 +1,109 @@
+// RecordingEnv: the real POSIX file access on a temporary station folder, with the message boxes
+// and follow-up starts recorded instead of shown or run, and a fixed clock.
+#ifndef KRM_TESTS_PLATFORM_RECORDING_ENV_H_
+#define KRM_TESTS_PLATFORM_RECORDING_ENV_H_
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/env_posix.h"
+
+namespace krm::testing {
+
+namespace fs = std::filesystem;
+
+struct RecordedMessage {
+  std::string message;
+  int style;
+  std::string title;
+};
+
+struct RecordedStart {
+  fs::path batch;
+  fs::path folder;
+};
+
+class RecordingEnv : public platform::PosixEnv {
+ public:
+  RecordingEnv() {
+    now_ = {};
+    now_.tm_year = 2026 - 1900;
+    now_.tm_mon = 11;
+    now_.tm_mday = 6;
+    now_.tm_hour = 14;
+    now_.tm_min = 5;
+    now_.tm_sec = 9;
+  }
+
+  void MessageBox(std::string_view message, int style, std::string_view title) override {
+    messages.push_back({std::string(message), style, std::string(title)});
+  }
+  Status StartBatch(const fs::path& batch, const fs::path& folder) override {
+    starts.push_back({batch, folder});
+    return Status::Ok();
+  }
+  std::tm Now() override { return now_; }
+  // Fixed forms, so that expected files do not depend on the machine's locale.
+  std::string ShortDate(const std::tm& t) override {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900);
+    return buf;
+  }
+  std::string LongTime(const std::tm& t) override {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
+    return buf;
+  }
+
+  void SetNow(const std::tm& now) { now_ = now; }
+
+  std::vector<RecordedMessage> messages;
+  std::vector<RecordedStart> starts;
+
+ private:
+  std::tm now_;
+};
+
+// A fresh, empty folder under the system's temporary folder, removed again at the end of a test.
+class TempStation {
+ public:
+  TempStation() {
+    std::string pattern = (fs::temp_directory_path() / "krm-station-XXXXXX").string();
+    char* made = ::mkdtemp(pattern.data());
+    root_ = made ? fs::path(made) : fs::path();
+  }
+  ~TempStation() {
+    std::error_code ec;
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root_, ec);
+  }
+  TempStation(const TempStation&) = delete;
+  TempStation& operator=(const TempStation&) = delete;
+
+  const fs::path& root() const { return root_; }
+
+  void Write(const fs::path& relative, std::string_view contents) const {
+    fs::create_directories((root_ / relative).parent_path());
+    std::ofstream out(root_ / relative, std::ios::binary | std::ios::trunc);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+  }
+  std::string Read(const fs::path& relative) const {
+    std::ifstream in(root_ / relative, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  bool Exists(const fs::path& relative) const { return fs::exists(root_ / relative); }
+
+ private:
+  fs::path root_;
+};
+
+}  // namespace krm::testing
+
+#endif  // KRM_TESTS_PLATFORM_RECORDING_ENV_H_
