@@ -1,0 +1,50 @@
+// Profile: an INI-style measurement file parsed once and answered from memory.
+//
+// The lookup follows the Windows profile reader that the scanner side relies on: section and key
+// names match without regard to case, blanks around names and values are ignored, one pair of
+// enclosing quotes is removed, and at most 254 characters of a value come back.
+#ifndef KRM_APP_PROFILE_H_
+#define KRM_APP_PROFILE_H_
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace krm::app {
+
+class Profile {
+ public:
+  // Longest value text that a lookup returns (the reader's 255-character buffer less its end).
+  static constexpr size_t kMaxValue = 254;
+
+  Profile() = default;
+  // Parses file contents. Never fails: lines that are no section or key are passed over.
+  static Profile Parse(std::string_view contents);
+  // Reads and parses the file; a missing or unreadable file gives an empty profile.
+  static Profile Load(platform::Env& env, const platform::fs::path& path);
+
+  // The value of `key` in `section`, "" when the section or key is missing.
+  std::string Get(std::string_view section, std::string_view key) const;
+  // As Get, without the copy; empty when missing.
+  std::string_view Find(std::string_view section, std::string_view key) const;
+
+ private:
+  struct Section {
+    std::string name;  // lower case
+    std::unordered_map<std::string, std::string> values;  // lower-case key -> value
+  };
+  const Section* FindSection(std::string_view section) const;
+  std::vector<Section> sections_;
+};
+
+// GetString(Bookmark, KeyName, FileName) of the grading: reads `path` and answers one key. Each
+// call reads the file again; code that asks many keys holds a Profile instead.
+std::string GetString(platform::Env& env, std::string_view section, std::string_view key,
+                      const platform::fs::path& path);
+
+}  // namespace krm::app
+
+#endif  // KRM_APP_PROFILE_H_
