@@ -1,0 +1,59 @@
+#include "app/run_flow.h"
+
+namespace krm::app {
+
+namespace {
+
+constexpr std::string_view kMeasurementMissing =
+    "Vestra Polish File Export Failed  - Re Scan the stone and Repeat....";
+constexpr std::string_view kMeasurementMissingTitle = "VESTRA POLISH FILE EXPORT FAILED";
+
+// Opens an output file; one that cannot be opened (no data folder, no permission) stays absent
+// and its writes are passed over.
+std::unique_ptr<platform::WritableFile> OpenOutput(platform::Env& env, const fs::path& path,
+                                                   bool append) {
+  std::unique_ptr<platform::WritableFile> file;
+  if (!env.OpenWritable(path, append, &file).ok()) file.reset();
+  return file;
+}
+
+void CloseOutput(std::unique_ptr<platform::WritableFile>& file) {
+  if (file) file->Close();
+  file.reset();
+}
+
+}  // namespace
+
+ExitStatus Form_Load(platform::Env& env, const std::filesystem::path& app_dir) {
+  RunState state(env, app_dir);
+  return Form_Load(state);
+}
+
+ExitStatus Form_Load(RunState& state) {
+  platform::Env& env = state.env;
+  state.measurement_path = state.paths.Measurement();
+  if (!env.FindFile(state.paths.MeasurementCheck())) {
+    return state
+        .Block(kMeasurementMissing, platform::kCriticalOk, kMeasurementMissingTitle,
+               ExitStatus::kMeasurementMissing)
+        .status;
+  }
+
+  state.report_path = state.paths.Report();
+  state.report_file = OpenOutput(env, state.report_path, /*append=*/false);
+  state.grade_log = OpenOutput(env, state.paths.GradeLog(), /*append=*/true);
+
+  // The grading closes both files at its end; they are closed here in any case.
+  CloseOutput(state.report_file);
+  CloseOutput(state.grade_log);
+
+  state.saved_cut_caption = state.fields.Label1(20);
+  state.saved_symmetry_caption = state.fields.Label1(25);
+
+  if (auto batch = env.FindFile(state.paths.FollowUp())) {
+    env.StartBatch(*batch, state.paths.root);
+  }
+  return ExitStatus::kOk;
+}
+
+}  // namespace krm::app

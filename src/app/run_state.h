@@ -1,0 +1,70 @@
+// RunState: what the main window holds for the whole run and every step shares.
+#ifndef KRM_APP_RUN_STATE_H_
+#define KRM_APP_RUN_STATE_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/result_fields.h"
+#include "app/station_paths.h"
+#include "platform/env.h"
+
+namespace krm::app {
+
+// Exit statuses of the program.
+enum class ExitStatus : int {
+  kOk = 0,
+  kMeasurementMissing = 1,
+  kGradeDataMissing = 2,
+  kReportDatabaseMissing = 3,
+  kUsage = 64,
+};
+
+// A blocking check that ends the program; carried up to the run flow as a value.
+struct RunEnd {
+  ExitStatus status;
+};
+
+struct RunState {
+  RunState(platform::Env& env, fs::path app_dir) : env(env), paths(std::move(app_dir)) {}
+
+  // Records a blocking or warning message: the count goes up by one and the message and a ","
+  // are appended to the list.
+  void AppendMessage(std::string_view message) {
+    ++MessageCount;
+    MessageList.append(message);
+    MessageList.push_back(',');
+  }
+
+  // Shows a blocking message in a message box, records it and gives the end of the run.
+  RunEnd Block(std::string_view message, int style, std::string_view title, ExitStatus status) {
+    AppendMessage(message);
+    env.MessageBox(message, style, title);
+    return RunEnd{status};
+  }
+
+  platform::Env& env;
+  StationPaths paths;
+
+  fs::path measurement_path;
+  std::string MessageList;
+  std::int16_t MessageCount = 0;
+  fs::path report_path;
+  // Open output files; absent when they could not be opened (their writes are then skipped).
+  std::unique_ptr<platform::WritableFile> report_file;
+  std::unique_ptr<platform::WritableFile> grade_log;
+  std::string saved_cut_caption;
+  std::string saved_symmetry_caption;
+
+  ResultFields fields;
+};
+
+// Writes one line with CR LF to a file that may be absent; a failing write is passed over.
+void WriteLine(const std::unique_ptr<platform::WritableFile>& file, std::string_view line);
+
+}  // namespace krm::app
+
+#endif  // KRM_APP_RUN_STATE_H_

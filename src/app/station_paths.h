@@ -1,0 +1,36 @@
+// Where the station's files lie inside the application folder.
+#ifndef KRM_APP_STATION_PATHS_H_
+#define KRM_APP_STATION_PATHS_H_
+
+#include <filesystem>
+
+namespace krm::app {
+
+namespace fs = std::filesystem;
+
+struct StationPaths {
+  explicit StationPaths(fs::path app_dir) : root(std::move(app_dir)) {}
+
+  fs::path root;
+  fs::path Measurement() const { return root / "Test.txt"; }
+  // The name under which the start-up check looks for the measurement file.
+  fs::path MeasurementCheck() const { return root / "test.txt"; }
+  fs::path Part(int n) const { return root / ("win_sys" + std::to_string(n) + ".syc"); }
+  fs::path GradeFolder() const { return root / "windows"; }
+  fs::path GradeTable() const { return GradeFolder() / "win_rt1.dll"; }
+  fs::path GradeDatabase() const { return GradeFolder() / "win_rt2.dll"; }
+  fs::path DataFolder() const { return root / "data"; }
+  fs::path Report() const { return DataFolder() / "out.txt"; }
+  fs::path GradeLog() const { return DataFolder() / "grade_log.txt"; }
+  fs::path RecutAdvice() const { return DataFolder() / "recut.txt"; }
+  fs::path CandidateReport() const { return DataFolder() / "out_1.txt"; }
+  fs::path ReportDatabase() const { return DataFolder() / "data.mdb"; }
+  fs::path Candidate() const { return root / "test_1.txt"; }
+  fs::path MeasurementBackup() const { return root / "test_copy.txt"; }
+  fs::path FollowUp() const { return root / "KRM_5.bat"; }
+  fs::path ProgramFile() const { return root / "DOVEVOVIDIRO.EXE"; }
+};
+
+}  // namespace krm::app
+
+#endif  // KRM_APP_STATION_PATHS_H_
