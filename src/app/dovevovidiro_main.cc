@@ -53,8 +53,7 @@ int main(int argc, char** argv) {
     if (app_dir.empty()) app_dir = std::filesystem::current_path();
   }
   if (!env.IsDirectory(app_dir)) {
-    std::fprintf(stderr, "DOVEVOVIDIRO: application folder '%s' does not exist\n",
-                 app_dir.c_str());
+    std::fprintf(stderr, "DOVEVOVIDIRO: application folder '%s' does not exist\n", app_dir.c_str());
     return static_cast<int>(krm::app::ExitStatus::kUsage);
   }
   return static_cast<int>(krm::app::Form_Load(env, app_dir));

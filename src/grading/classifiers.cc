@@ -17,8 +17,8 @@ std::int16_t ByLimits(float x, float t1, float t2, float t3, float t4) {
 // the next one's limit, class 1 up to but excluding 0) and the upper limits of painting classes
 // 1 to 4 (class 4 running up to 99).
 struct PaintingRow {
-  std::array<float, 4> dig_from;   // class 1..4: value >= dig_from[i] and < upper bound
-  std::array<float, 4> paint_to;   // class 1..4: value <= paint_to[i]
+  std::array<float, 4> dig_from;  // class 1..4: value >= dig_from[i] and < upper bound
+  std::array<float, 4> paint_to;  // class 1..4: value <= paint_to[i]
 };
 
 constexpr PaintingRow kCrownRow{{-3.2f, -5.2f, -7.7f, -99.0f}, {4.2f, 7.7f, 9.7f, 99.0f}};
@@ -39,9 +39,15 @@ const PaintingRow& RowOf(PaintingValue which) {
 
 }  // namespace
 
-std::int16_t BandSetA(float x) { return ByLimits(x, 0.7f, 1.4f, 2.8f, 5.6f); }
-std::int16_t BandSetB(float x) { return ByLimits(x, 0.5f, 1.0f, 1.9f, 4.0f); }
-std::int16_t BandSetC(float x) { return ByLimits(x, 1.0f, 2.0f, 3.9f, 8.0f); }
+std::int16_t BandSetA(float x) {
+  return ByLimits(x, 0.7f, 1.4f, 2.8f, 5.6f);
+}
+std::int16_t BandSetB(float x) {
+  return ByLimits(x, 0.5f, 1.0f, 1.9f, 4.0f);
+}
+std::int16_t BandSetC(float x) {
+  return ByLimits(x, 1.0f, 2.0f, 3.9f, 8.0f);
+}
 
 std::int16_t findg4(float x, float t) {
   const float t2 = 2.0f * t;

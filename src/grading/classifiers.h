@@ -27,11 +27,11 @@ std::optional<std::int16_t> PaintingBand(PaintingValue which, float value);
 
 // Outcome of applying the painting bands to a running cut class.
 struct PaintingResult {
-  std::int16_t crown_class;     // candidate classes, kept for the report rows
+  std::int16_t crown_class;  // candidate classes, kept for the report rows
   std::int16_t pavilion_class;
   std::int16_t sum_class;
-  std::int16_t running_class;   // the cut class after the three values
-  bool degraded;                // the painting flag: some value worsened the class
+  std::int16_t running_class;  // the cut class after the three values
+  bool degraded;               // the painting flag: some value worsened the class
 };
 
 // Applies crown, pavilion and sum in this order to `running_class`; each candidate class starts

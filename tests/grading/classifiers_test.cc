@@ -42,17 +42,17 @@ TEST(PaintingBands, DiggingAndPaintingBorders) {
     std::optional<int> band;
   };
   const Case cases[] = {
-      {PaintingValue::kCrown, 0.0f, 1},       {PaintingValue::kCrown, -0.1f, 1},
-      {PaintingValue::kCrown, 4.2f, 1},       {PaintingValue::kCrown, 4.3f, 2},
-      {PaintingValue::kCrown, -3.2f, 1},      {PaintingValue::kCrown, -3.3f, 2},
-      {PaintingValue::kCrown, -7.8f, 4},      {PaintingValue::kCrown, 9.7f, 3},
-      {PaintingValue::kCrown, 99.0f, 4},      {PaintingValue::kCrown, 99.1f, std::nullopt},
-      {PaintingValue::kCrown, -99.0f, 4},     {PaintingValue::kCrown, -99.1f, std::nullopt},
-      {PaintingValue::kPavilion, 6.8f, 4},    {PaintingValue::kPavilion, 6.7f, 3},
-      {PaintingValue::kPavilion, -4.8f, 3},   {PaintingValue::kPavilion, -6.3f, 4},
-      {PaintingValue::kSum, 12.3f, 4},        {PaintingValue::kSum, 12.2f, 3},
-      {PaintingValue::kSum, -4.2f, 1},        {PaintingValue::kSum, -4.3f, 2},
-      {PaintingValue::kSum, -9.3f, 4},        {PaintingValue::kSum, 6.3f, 2},
+      {PaintingValue::kCrown, 0.0f, 1},     {PaintingValue::kCrown, -0.1f, 1},
+      {PaintingValue::kCrown, 4.2f, 1},     {PaintingValue::kCrown, 4.3f, 2},
+      {PaintingValue::kCrown, -3.2f, 1},    {PaintingValue::kCrown, -3.3f, 2},
+      {PaintingValue::kCrown, -7.8f, 4},    {PaintingValue::kCrown, 9.7f, 3},
+      {PaintingValue::kCrown, 99.0f, 4},    {PaintingValue::kCrown, 99.1f, std::nullopt},
+      {PaintingValue::kCrown, -99.0f, 4},   {PaintingValue::kCrown, -99.1f, std::nullopt},
+      {PaintingValue::kPavilion, 6.8f, 4},  {PaintingValue::kPavilion, 6.7f, 3},
+      {PaintingValue::kPavilion, -4.8f, 3}, {PaintingValue::kPavilion, -6.3f, 4},
+      {PaintingValue::kSum, 12.3f, 4},      {PaintingValue::kSum, 12.2f, 3},
+      {PaintingValue::kSum, -4.2f, 1},      {PaintingValue::kSum, -4.3f, 2},
+      {PaintingValue::kSum, -9.3f, 4},      {PaintingValue::kSum, 6.3f, 2},
   };
   for (const Case& c : cases) {
     auto band = PaintingBand(c.which, c.value);

@@ -1,0 +1,51 @@
+#include "app/run_flow.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/recording_env.h"
+
+namespace krm::app {
+namespace {
+
+using krm::testing::RecordingEnv;
+using krm::testing::TempStation;
+
+TEST(RunFlow, MissingMeasurementFileShowsOneMessageAndTouchesNothing) {
+  RecordingEnv env;
+  TempStation station;
+  station.Write("data/out.txt", "previous report");
+  station.Write("KRM_5.bat", "true\n");
+  EXPECT_EQ(Form_Load(env, station.root()), ExitStatus::kMeasurementMissing);
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_EQ(env.messages[0].message,
+            "Vestra Polish File Export Failed  - Re Scan the stone and Repeat....");
+  EXPECT_EQ(env.messages[0].style, 16);
+  EXPECT_EQ(env.messages[0].title, "VESTRA POLISH FILE EXPORT FAILED");
+  EXPECT_EQ(station.Read("data/out.txt"), "previous report");
+  EXPECT_FALSE(station.Exists("data/grade_log.txt"));
+  EXPECT_TRUE(env.starts.empty());
+}
+
+TEST(RunFlow, MeasurementFileFoundInAnyLetterCase) {
+  for (const char* name : {"Test.txt", "test.txt", "TEST.TXT"}) {
+    RecordingEnv env;
+    TempStation station;
+    station.Write(name, "[NumericalParameters]\n");
+    station.Write("data/.keep", "");
+    Form_Load(env, station.root());
+    EXPECT_TRUE(env.messages.empty() || env.messages[0].title != "VESTRA POLISH FILE EXPORT FAILED")
+        << name;
+  }
+}
+
+TEST(RunFlow, WithoutDataFolderTheRunStillEnds) {
+  RecordingEnv env;
+  TempStation station;
+  station.Write("Test.txt", "[NumericalParameters]\n");
+  station.Write("KRM_5.bat", "true\n");
+  Form_Load(env, station.root());
+  EXPECT_FALSE(station.Exists("data"));
+}
+
+}  // namespace
+}  // namespace krm::app
