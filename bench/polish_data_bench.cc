@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "app/polish_data.h"
 #include "app/profile.h"
@@ -21,19 +22,43 @@ const fs::path& MeasurementFile() {
     fs::path p = fs::temp_directory_path() / "krm-bench-measurement.txt";
     std::ofstream out(p, std::ios::binary);
     out << "[NumericalParameters]\r\n";
-    const char* keys[] = {"DIAMETER_MM_MIN", "DIAMETER_MM_MAX", "TABLE_MM", "CROWN_ANGLE_DEG",
-                          "PAVILION_ANGLE_DEG", "CROWN_HEIGHT_MM", "PAVILION_DEPTH_MM",
-                          "TOTAL_DEPTH_MM", "CULET_MM", "GIRDLE_WIDE_BEZEL_MM",
-                          "GIRDLE_WIDE_BONE_MM", "GIRDLE_NARROW_MM", "STAR_ANGLE_DEG",
-                          "UPPER_ANGLE_DEG", "HALVES_ANGLE_DEG", "WEIGHT_4_CT"};
-    double value = 6.5;
-    for (const char* key : keys) out << key << " = " << (value += 0.37) << "\r\n";
-    out << "CUTTING_TYPE = Brilliant\r\n";
-    for (int facet = 1; facet <= 64; ++facet) {
-      for (const char* family : {"PAV_ANGLE_", "CRN_ANGLE_", "GIRDLE_MM_", "STAR_LEN_"}) {
-        out << family << facet << " = " << 40.0 + facet * 0.01 << "\r\n";
+    const std::pair<const char*, int> families[] = {
+        {"TABLE_MM_", 4},
+        {"CROWN_ANGLE_DEG_", 8},
+        {"PAVILION_ANGLE_DEG_", 8},
+        {"STAR_ANGLE_DEG_", 8},
+        {"UPPER_ANGLE_DEG_", 16},
+        {"HALVES_ANGLE_DEG_", 16},
+        {"STAR_RATIO_PC_", 8},
+        {"DEPTH_GIRDLE_FACET_", 16},
+        {"LENGTH_GIRDLE_FACET_", 16},
+        {"PAVILION_DEPTH_MM_", 8},
+        {"GIRDLE_WIDE_BEZEL_MM_", 8},
+        {"CROWN_HEIGHT_MM_", 8},
+        {"GIRDLE_WIDE_BONE_MM_", 8},
+        {"CROWN_TWIST_DEG_", 8},
+        {"PAVILION_TWIST_DEG_", 8},
+        {"TABLE_EDGE_MM_", 8},
+        {"GIRDLE_NARROW_MM_", 16},
+        {"CRN_PAINTING_DEG_", 16},
+        {"PAV_PAINTING_DEG_", 16},
+        {"GIRDLE_HEIGHT_MM_", 64},
+        {"STAR_LENGTH_MM_", 32},
+    };
+    double value = 0.5;
+    for (auto [family, count] : families) {
+      for (int facet = 1; facet <= count; ++facet) {
+        out << family << facet << " = " << (value += 0.137) << "\r\n";
       }
     }
+    const char* keys[] = {
+        "DIAMETER_MM_MIN",      "DIAMETER_MM_MAX",    "DIAMETER_MM",     "TABLE_PC",
+        "CROWN_ANGLE_DEG",      "PAVILION_ANGLE_DEG", "CROWN_HEIGHT_PC", "PAVILION_DEPTH_PC",
+        "TOTAL_DEPTH_MM",       "TOTAL_DEPTH_PC",     "CULET_MM",        "GIRDLE_NARROW_MM_MIN",
+        "GIRDLE_NARROW_MM_MAX", "STAR_ANGLE_DEG",     "UPPER_ANGLE_DEG", "HALVES_ANGLE_DEG",
+        "CORRECTED_MASS",       "WEIGHT_4_CT"};
+    for (const char* key : keys) out << key << " = " << (value += 0.37) << "\r\n";
+    out << "CUTTING_TYPE = Brilliant\r\n";
     return p;
   }();
   return path;
@@ -61,5 +86,28 @@ void BM_GetPolishData(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GetPolishData);
+
+// The two halves of the above: parsing the file, and filling the record from the parsed file.
+void BM_ParseProfile(benchmark::State& state) {
+  krm::platform::PosixEnv env;
+  std::string contents;
+  env.ReadFile(MeasurementFile(), &contents);
+  for (auto _ : state) {
+    krm::app::Profile profile = krm::app::Profile::Parse(contents);
+    benchmark::DoNotOptimize(profile);
+  }
+}
+BENCHMARK(BM_ParseProfile);
+
+void BM_FillRecord(benchmark::State& state) {
+  krm::platform::PosixEnv env;
+  const krm::app::Profile profile = krm::app::Profile::Load(env, MeasurementFile());
+  for (auto _ : state) {
+    krm::app::PolishData record;
+    krm::app::GetPolishData(profile, record);
+    benchmark::DoNotOptimize(record);
+  }
+}
+BENCHMARK(BM_FillRecord);
 
 }  // namespace
