@@ -38,7 +38,8 @@ Affinity AffinityOf(std::string_view declared_type) {
 
 Database::~Database() {
   if (handle_ != nullptr) {
-    if (sqlite3_get_autocommit(handle_) == 0) sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(handle_) == 0)
+      sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(handle_);
   }
 }
@@ -82,10 +83,10 @@ Status Database::Query(std::string_view sql, const std::vector<Value>& params,
   if (st.stmt == nullptr) return Status::Ok();  // an empty statement
   for (std::size_t i = 0; i < params.size(); ++i) {
     const int index = static_cast<int>(i + 1);
-    const int rc = params[i] ? sqlite3_bind_text(st.stmt, index, params[i]->data(),
-                                                 static_cast<int>(params[i]->size()),
-                                                 SQLITE_TRANSIENT)
-                             : sqlite3_bind_null(st.stmt, index);
+    const int rc = params[i]
+                       ? sqlite3_bind_text(st.stmt, index, params[i]->data(),
+                                           static_cast<int>(params[i]->size()), SQLITE_TRANSIENT)
+                       : sqlite3_bind_null(st.stmt, index);
     if (rc != SQLITE_OK) return Error(sql);
   }
   const int columns = sqlite3_column_count(st.stmt);
@@ -148,9 +149,15 @@ bool Database::HasTable(std::string_view table) {
   return s.ok() && !rows.empty();
 }
 
-Status Database::Begin() { return Execute("BEGIN IMMEDIATE"); }
-Status Database::Commit() { return Execute("COMMIT"); }
-Status Database::Rollback() { return Execute("ROLLBACK"); }
+Status Database::Begin() {
+  return Execute("BEGIN IMMEDIATE");
+}
+Status Database::Commit() {
+  return Execute("COMMIT");
+}
+Status Database::Rollback() {
+  return Execute("ROLLBACK");
+}
 
 std::string Database::QuoteName(std::string_view name) {
   std::string out = "\"";

@@ -1,0 +1,47 @@
+// Joining of the grade files: each of the two grade files (the grade table file and the grade
+// tables database) is delivered as two part files in the application folder and is put together
+// into its fixed path under the station's `windows` folder.
+#ifndef KRM_GRADETABLES_GRADE_FILE_JOIN_H_
+#define KRM_GRADETABLES_GRADE_FILE_JOIN_H_
+
+#include <cstddef>
+#include <filesystem>
+
+#include "app/station_paths.h"
+#include "platform/env.h"
+#include "platform/status.h"
+
+namespace krm::gradetables {
+
+namespace fs = std::filesystem;
+
+// Block size of the join's reads and writes; the join never holds more than one block.
+inline constexpr std::size_t kJoinBlockSize = std::size_t{1} << 20;
+
+// How a join ended.
+enum class JoinResult {
+  // The target holds the first part followed by the second.
+  kJoined,
+  // A part was missing, unreadable or a folder, or the target could not be created or written:
+  // the error that the grading passes over. The target may be left partly written.
+  kFailed,
+  // Both parts were written but the target is not found as a normal file afterwards: the program
+  // ends at once, showing nothing and writing nothing.
+  kTargetNotFound,
+};
+
+// Writes `first` followed by `second` into `target` from its first byte on. A missing target is
+// created (and the folder that holds it, when missing); an existing one is not shortened, so bytes
+// beyond the two parts stay as they were. Streams in blocks of kJoinBlockSize.
+JoinResult JoinParts(platform::Env& env, const fs::path& first, const fs::path& second,
+                     const fs::path& target);
+
+// Joins win_sys1.syc and win_sys2.syc into the grade table file (windows/win_rt1.dll).
+JoinResult MakeGradeTableFile(platform::Env& env, const app::StationPaths& paths);
+
+// Joins win_sys3.syc and win_sys4.syc into the grade tables database (windows/win_rt2.dll).
+JoinResult MakeGradeDatabaseFile(platform::Env& env, const app::StationPaths& paths);
+
+}  // namespace krm::gradetables
+
+#endif  // KRM_GRADETABLES_GRADE_FILE_JOIN_H_
