@@ -6,9 +6,9 @@
 #ifndef KRM_APP_PROFILE_H_
 #define KRM_APP_PROFILE_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/env.h"
@@ -32,12 +32,20 @@ class Profile {
   std::string_view Find(std::string_view section, std::string_view key) const;
 
  private:
-  struct Section {
-    std::string name;  // lower case
-    std::unordered_map<std::string, std::string> values;  // lower-case key -> value
+  // A key's and its value's place in `text_` (keys are stored in lower case there).
+  struct Entry {
+    std::uint32_t section;
+    std::uint32_t key_begin, key_size;
+    std::uint32_t value_begin, value_size;
   };
-  const Section* FindSection(std::string_view section) const;
-  std::vector<Section> sections_;
+  int FindSection(std::string_view lower_name) const;
+  void Insert(const Entry& entry, std::uint64_t hash);
+  std::string_view KeyOf(const Entry& e) const { return {text_.data() + e.key_begin, e.key_size}; }
+
+  std::string text_;                   // the file, keys lowered in place
+  std::vector<std::string> sections_;  // lower-case names, first of each name only
+  std::vector<Entry> entries_;         // open addressing; key_size 0 marks an empty slot
+  std::size_t used_ = 0;
 };
 
 // GetString(Bookmark, KeyName, FileName) of the grading: reads `path` and answers one key. Each
