@@ -1,5 +1,7 @@
 #include "app/run_flow.h"
 
+#include "grading/krm_grade.h"
+
 namespace krm::app {
 
 namespace {
@@ -43,6 +45,7 @@ ExitStatus Form_Load(RunState& state) {
   state.report_file = OpenOutput(env, state.report_path, /*append=*/false);
   state.grade_log = OpenOutput(env, state.paths.GradeLog(), /*append=*/true);
 
+  if (auto end = grading::krm_Grade(state, state.measurement_path)) return end->status;
   // The grading closes both files at its end; they are closed here in any case.
   CloseOutput(state.report_file);
   CloseOutput(state.grade_log);

@@ -10,6 +10,8 @@
 
 #include "app/result_fields.h"
 #include "app/station_paths.h"
+#include "gradetables/main_fnc.h"
+#include "platform/database.h"
 #include "platform/env.h"
 
 namespace krm::app {
@@ -58,6 +60,23 @@ struct RunState {
   std::unique_ptr<platform::WritableFile> grade_log;
   std::string saved_cut_caption;
   std::string saved_symmetry_caption;
+
+  // Run texts of the grading: never cleared, a later grading in the run appends to them.
+  std::string GirdleLimitText;
+  std::string DegradeText;
+  std::string SymmetryText;
+  std::string WeightNote;
+  // Grade classes 1 (Excellent) to 5 (Poor) that the last grading left; 0 before any grading.
+  std::int16_t OverallCutClass = 0;
+  std::int16_t SymmetryGrade = 0;
+  // The pavilion grid index keeps its value when a later grading finds no matching grid point.
+  int pavilion_index = 0;
+  // Number of gradings run so far; only the first one writes the grade log.
+  int gradings = 0;
+  // The grade tables database connection, reopened by every grading, and the look-ups on it
+  // (LastDescriptionID lasts for the whole run).
+  std::unique_ptr<platform::Database> grade_db;
+  gradetables::MainFNC main_fnc;
 
   ResultFields fields;
 };
