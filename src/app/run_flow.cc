@@ -6,10 +6,6 @@ namespace krm::app {
 
 namespace {
 
-constexpr std::string_view kMeasurementMissing =
-    "Vestra Polish File Export Failed  - Re Scan the stone and Repeat....";
-constexpr std::string_view kMeasurementMissingTitle = "VESTRA POLISH FILE EXPORT FAILED";
-
 // Opens an output file; one that cannot be opened (no data folder, no permission) stays absent
 // and its writes are passed over.
 std::unique_ptr<platform::WritableFile> OpenOutput(platform::Env& env, const fs::path& path,
@@ -36,7 +32,7 @@ ExitStatus Form_Load(RunState& state) {
   state.measurement_path = state.paths.Measurement();
   if (!env.FindFile(state.paths.MeasurementCheck())) {
     return state
-        .Block(kMeasurementMissing, platform::kCriticalOk, kMeasurementMissingTitle,
+        .Block(kMeasurementMissingMessage, platform::kCriticalOk, kMeasurementMissingTitle,
                ExitStatus::kMeasurementMissing)
         .status;
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/polish_data.h"
 #include "app/result_fields.h"
 #include "app/station_paths.h"
 #include "gradetables/main_fnc.h"
@@ -24,6 +25,11 @@ enum class ExitStatus : int {
   kReportDatabaseMissing = 3,
   kUsage = 64,
 };
+
+// The blocking message of a missing measurement file, at start-up and at grading time.
+inline constexpr std::string_view kMeasurementMissingMessage =
+    "Vestra Polish File Export Failed  - Re Scan the stone and Repeat....";
+inline constexpr std::string_view kMeasurementMissingTitle = "VESTRA POLISH FILE EXPORT FAILED";
 
 // A blocking check that ends the program; carried up to the run flow as a value.
 struct RunEnd {
@@ -77,6 +83,8 @@ struct RunState {
   // (LastDescriptionID lasts for the whole run).
   std::unique_ptr<platform::Database> grade_db;
   gradetables::MainFNC main_fnc;
+  // The parameter record, overwritten by every grading's GetPolishData.
+  PolishData polish;
 
   ResultFields fields;
 };
