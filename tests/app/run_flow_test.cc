@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "grading/grade_station.h"
 #include "platform/recording_env.h"
 
 namespace krm::app {
@@ -45,6 +46,34 @@ TEST(RunFlow, WithoutDataFolderTheRunStillEnds) {
   station.Write("KRM_5.bat", "true\n");
   Form_Load(env, station.root());
   EXPECT_FALSE(station.Exists("data"));
+}
+
+}  // namespace
+}  // namespace krm::app
+
+namespace krm::app {
+namespace {
+
+TEST(RunFlow, WholeRunReplacesTheReportGrowsTheLogAndStartsTheFollowUpOnce) {
+  krm::testing::GradeStation station;
+  station.WriteMeasurement(krm::testing::WellCutStone());
+  station.files().Write("KRM_5.bat", "true\n");
+  station.files().Write("data/out.txt", std::string(100000, '#'));
+  std::string log;
+  for (int run = 1; run <= 2; ++run) {
+    krm::testing::RecordingEnv env;
+    EXPECT_EQ(Form_Load(env, station.root()), ExitStatus::kOk);
+    EXPECT_TRUE(env.messages.empty());
+    ASSERT_EQ(env.starts.size(), 1u);
+    EXPECT_EQ(env.starts[0].batch, station.root() / "KRM_5.bat");
+    const std::string report = station.files().Read("data/out.txt");
+    EXPECT_EQ(report.find('#'), std::string::npos);
+    EXPECT_EQ(report.rfind("KRM-0001,1.0.0,", 0), 0u);
+    const std::string grown = station.files().Read("data/grade_log.txt");
+    EXPECT_EQ(grown.substr(0, log.size()), log);
+    EXPECT_GT(grown.size(), log.size());
+    log = grown;
+  }
 }
 
 }  // namespace
