@@ -67,6 +67,25 @@ Status Database::Open(const std::filesystem::path& path, std::unique_ptr<Databas
   return Status::Ok();
 }
 
+Status Database::Create(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
+  db->reset();
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) || ec) {
+    return Status::Invalid(path.string() + ": already exists");
+  }
+  sqlite3* handle = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &handle,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string what = path.string() + ": " + (handle ? sqlite3_errmsg(handle) : "cannot create");
+    sqlite3_close_v2(handle);
+    return Status::IoError(what);
+  }
+  sqlite3_busy_timeout(handle, 5000);
+  db->reset(new Database(handle));
+  return Status::Ok();
+}
+
 Status Database::Error(std::string_view what) const {
   return Status::IoError(std::string(what) + ": " + sqlite3_errmsg(handle_));
 }

@@ -41,6 +41,9 @@ class Database {
   // Opens an existing database read-write. NotFound for a missing file or a folder, Corrupt for a
   // file that is no SQLite database, IoError when it cannot be opened.
   static Status Open(const std::filesystem::path& path, std::unique_ptr<Database>* db);
+  // Creates a new, empty database file and opens it. Invalid when something already exists under
+  // `path` (an existing file is never touched), IoError when the file cannot be created.
+  static Status Create(const std::filesystem::path& path, std::unique_ptr<Database>* db);
 
   // Runs `sql` with `params` bound to its "?" in order and collects every row. A failing
   // statement (a missing table, a locked or damaged file) gives an error and no rows.
