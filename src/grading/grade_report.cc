@@ -32,7 +32,13 @@ class ReportWriter {
   // A row of min, max, value, snapped value, deviation and its class name.
   void ParameterRow(std::string_view label, const Entries& v) {
     std::string line(label);
-    line += ",(" + v[0] + ",-" + v[1] + "), " + v[2] + "," + v[3] + "," + v[5];
+    for (std::string_view part :
+         {std::string_view(",("), std::string_view(v[0]), std::string_view(",-"),
+          std::string_view(v[1]), std::string_view("), "), std::string_view(v[2]),
+          std::string_view(","), std::string_view(v[3]), std::string_view(","),
+          std::string_view(v[5])}) {
+      line.append(part);
+    }
     Report(line);
     LogEntries(label, v, 6);
   }
@@ -40,7 +46,7 @@ class ReportWriter {
   // A row of one value and its description or class, `count` entries in the grade log.
   void SingleValueRow(std::string_view label, const Entries& v, int count) {
     std::string line(label);
-    line += "," + v[0] + ",,," + v[1] + ",";
+    line.append(",").append(v[0]).append(",,,").append(v[1]).append(",");
     Report(line);
     LogEntries(label, v, count);
   }
@@ -48,7 +54,7 @@ class ReportWriter {
   void LogEntries(std::string_view label, const Entries& v, int count) {
     for (int n = 1; n <= count; ++n) {
       std::string line(label);
-      line += "_" + std::to_string(n) + "=" + v[n - 1];
+      line.append("_").append(std::to_string(n)).append("=").append(v[n - 1]);
       Log(line);
     }
   }

@@ -246,7 +246,13 @@ std::optional<app::RunEnd> krm_Grade(app::RunState& state, const std::filesystem
     return state.Block(app::kMeasurementMissingMessage, platform::kCriticalOk,
                        app::kMeasurementMissingTitle, app::ExitStatus::kMeasurementMissing);
   }
+  GradeProvisioned(state);
+  return std::nullopt;
+}
 
+void GradeProvisioned(app::RunState& state) {
+  platform::Env& env = state.env;
+  app::ResultFields& f = state.fields;
   gradetables::GradeTableReader table =
       gradetables::GradeTableReader::Open(env, state.paths.GradeTable());
   // A connection that cannot be opened leaves every look-up of this grading failing.
@@ -285,7 +291,6 @@ std::optional<app::RunEnd> krm_Grade(app::RunState& state, const std::filesystem
   f.MSG_1 = state.GirdleLimitText;
   table.Close();
   CloseFiles(state);
-  return std::nullopt;
 }
 
 }  // namespace krm::grading

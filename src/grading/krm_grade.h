@@ -18,6 +18,10 @@ namespace krm::grading {
 // box); every other failure is passed over and the grading goes on with the values in place.
 std::optional<app::RunEnd> krm_Grade(app::RunState& state, const std::filesystem::path& path);
 
+// The part of krm_Grade after the grade files are provisioned and the blocking checks passed:
+// grades state.measurement_path with the grade files as they stand. Never fails.
+void GradeProvisioned(app::RunState& state);
+
 }  // namespace krm::grading
 
 #endif  // KRM_GRADING_KRM_GRADE_H_
