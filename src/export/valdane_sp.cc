@@ -1,0 +1,153 @@
+#include "export/valdane_sp.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/profile.h"
+#include "export/report_row.h"
+#include "text/item_reader.h"
+
+namespace krm::report_export {
+namespace {
+
+// The round brilliant tables, in the order the export fills and saves them.
+constexpr std::array<std::string_view, 5> kRoundTables = {"Round1", "Round2", "Round3", "Round4",
+                                                          "Round5"};
+constexpr std::string_view kCutSymTable = "RoundCutSym";
+constexpr std::string_view kUserTable = "UserData";
+constexpr std::string_view kSection = "NumericalParameters";
+constexpr std::string_view kEmptyValue = "N/A";
+
+// The shape name the report program shows for the stone's cutting type.
+std::string ShapeOf(std::string_view contents) {
+  const std::string cutting_type = app::Profile::Parse(contents).Get(kSection, "CUTTING_TYPE");
+  return cutting_type == "Brilliant" ? std::string("Round Brilliant") : cutting_type;
+}
+
+// A report table taking part in the export: its new (or current) row, when the table exists.
+struct TableRow {
+  std::optional<ReportRow> row;
+
+  void Load(platform::Database& db, std::string_view table) {
+    ReportRow loaded;
+    if (ReportRow::Load(db, table, &loaded).ok()) row = std::move(loaded);
+  }
+};
+
+}  // namespace
+
+std::optional<app::RunEnd> Valdane_Sp::PublicMain(app::RunState& state) {
+  last_failure_ = Status::Ok();
+  connection_.reset();
+  const auto found = state.env.FindFile(state.paths.ReportDatabase());
+  Status opened = found ? platform::Database::Open(*found, &connection_)
+                        : Status::NotFound(state.paths.ReportDatabase().string() + ": missing");
+  if (!opened.ok()) {
+    last_failure_ = opened;
+    state.env.MessageBox(kDatabaseMissingMessage, kInformationOk, kDatabaseMissingTitle);
+    return app::RunEnd{app::ExitStatus::kReportDatabaseMissing};
+  }
+  last_failure_ = ExportPolished(state);
+  return std::nullopt;
+}
+
+Status Valdane_Sp::ExportPolished(app::RunState& state) {
+  const auto path = state.env.FindFile(state.paths.root / "TEST.txt");
+  if (!path) return Status::NotFound("TEST.txt: no measurement file");
+  std::string contents;
+  Status s = state.env.ReadFile(*path, &contents);
+  if (!s.ok()) return s;
+
+  // The scan: the first item is the section line; every item up to MODEL_IS_SEMI_POLISHED must
+  // split into key and value, else nothing is exported.
+  text::ItemReader reader(contents);
+  if (!reader.Next()) return Status::Invalid("TEST.txt: empty measurement file");
+  while (!reader.AtEnd()) {
+    const auto kv = text::SplitItem(*reader.Next());
+    if (!kv) return Status::Invalid("TEST.txt: an item without \"=\"");
+    if (kv->key == kScanStopKey) break;
+  }
+  // Every polished stone goes to the round brilliant tables, whatever its cutting type.
+  return ExportRoundTables(contents, ShapeOf(contents));
+}
+
+Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view shape) {
+  platform::Database& db = *connection_;
+  Status s = db.Begin();
+  if (!s.ok()) return s;
+  // Any failing statement below is a real database failure (names and types are checked first),
+  // so the whole export is undone.
+  const auto fail = [&db](Status failure) {
+    db.Rollback();
+    return failure;
+  };
+
+  std::array<TableRow, kRoundTables.size()> rounds;
+  for (std::size_t t = 0; t < kRoundTables.size(); ++t) rounds[t].Load(db, kRoundTables[t]);
+  TableRow cut_sym;
+  cut_sym.Load(db, kCutSymTable);
+  TableRow user;
+  user.Load(db, kUserTable);
+
+  for (TableRow* table : {&rounds[0], &rounds[1], &rounds[2], &rounds[3], &rounds[4], &cut_sym}) {
+    if (!table->row) continue;
+    s = db.Execute("DELETE FROM " + platform::Database::QuoteName(table->row->table()));
+    if (!s.ok()) return fail(s);
+  }
+
+  const std::string row_id = std::to_string(kExportRowId);
+  const std::string rid = FoldName("RID");
+  for (TableRow& table : rounds) {
+    if (table.row) table.row->Set(rid, row_id);
+  }
+  if (cut_sym.row) cut_sym.row->Set(rid, row_id);
+
+  // UserData keeps its rows: a row is added only to an empty table, else the first row is the one
+  // that receives the shape.
+  bool user_is_new = false;
+  if (user.row) {
+    std::vector<platform::Row> count;
+    s = db.Query("SELECT count(*) FROM " + platform::Database::QuoteName(kUserTable), {}, &count);
+    if (!s.ok()) return fail(s);
+    user_is_new = count.empty() || !count[0][0] || *count[0][0] == "0";
+    if (user_is_new) user.row->Set(rid, row_id);
+    user.row->Set(FoldName("SHAPE"), shape);
+  }
+
+  // Every key goes into each round table that has a column of its name. The original saves each
+  // row after every key, with all keys set so far; one insert of the finished row leaves the same
+  // table, and a row is saved only once at least one key has been read.
+  text::ItemReader reader(contents);
+  reader.Next();
+  bool saved = false;
+  std::string folded;
+  while (auto item = reader.Next()) {
+    const auto kv = text::SplitItem(*item);
+    if (!kv) continue;  // no key of its own: passed over
+    folded = FoldName(kv->key);
+    const std::string_view value = kv->value.empty() ? kEmptyValue : kv->value;
+    for (TableRow& table : rounds) {
+      if (table.row) table.row->Set(folded, value);
+    }
+    saved = true;
+  }
+
+  for (const TableRow& table : rounds) {
+    if (!table.row || !saved) continue;
+    s = table.row->Insert(db);
+    if (!s.ok()) return fail(s);
+  }
+  if (user.row) {
+    s = user_is_new ? user.row->Insert(db) : user.row->UpdateFirst(db);
+    if (!s.ok()) return fail(s);
+  }
+  if (cut_sym.row) {
+    s = cut_sym.row->Insert(db);
+    if (!s.ok()) return fail(s);
+  }
+  s = db.Commit();
+  return s.ok() ? s : fail(s);
+}
+
+}  // namespace krm::report_export

@@ -1,0 +1,58 @@
+// Valdane_Sp: the copy of the scanned stone into the report database that the report program
+// reads.
+//
+// Once per run, after the grading, the measurement file is scanned item by item and every
+// KEY=VALUE item lands in the same-named column (letter case ignored) of each of the round
+// brilliant tables Round1 to Round5; each of those and RoundCutSym is emptied and gets one row with
+// RID 101, and UserData gets its shape. The whole export is one transaction, so that the report
+// program never sees a half-written stone and a failure leaves the tables as they were.
+#ifndef KRM_EXPORT_VALDANE_SP_H_
+#define KRM_EXPORT_VALDANE_SP_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "app/run_state.h"
+#include "platform/database.h"
+#include "platform/status.h"
+
+namespace krm::report_export {
+
+// The message of a missing or unopenable report database, and its information icon.
+inline constexpr std::string_view kDatabaseMissingMessage = "YOUR DATABASE FILE NOT EXIST.";
+inline constexpr std::string_view kDatabaseMissingTitle = "ALERT";
+inline constexpr int kInformationOk = 64;
+
+// The key whose item ends the scan of the measurement file.
+inline constexpr std::string_view kScanStopKey = "MODEL_IS_SEMI_POLISHED";
+// The row id of every row the export adds.
+inline constexpr std::int64_t kExportRowId = 101;
+
+class Valdane_Sp {
+ public:
+  // Opens the report database (data/data.mdb) and exports the application folder's TEST.txt into
+  // it. When the database is missing or cannot be opened, shows the "ALERT" message and gives the
+  // end of the run (exit status 3): the recut advice and the follow-up must not run then. Every
+  // other failure (no measurement file, an item without "=" before MODEL_IS_SEMI_POLISHED, a
+  // database error half way) leaves the report tables as they were and gives no value: the run
+  // goes on. The connection stays open as long as this object lives.
+  std::optional<app::RunEnd> PublicMain(app::RunState& state);
+
+  // Why the last PublicMain exported nothing; Ok after a complete export.
+  const Status& last_failure() const { return last_failure_; }
+
+ private:
+  // Scans the measurement file and runs the table export; the failure that stopped it, if any.
+  Status ExportPolished(app::RunState& state);
+  // Writes the items of the measurement file `contents` into the report tables.
+  Status ExportRoundTables(std::string_view contents, std::string_view shape);
+
+  std::unique_ptr<platform::Database> connection_;
+  Status last_failure_;
+};
+
+}  // namespace krm::report_export
+
+#endif  // KRM_EXPORT_VALDANE_SP_H_
