@@ -1,0 +1,34 @@
+// SHA-256 of the grade data, so that a station's grade files can be checked against the sums
+// published with the grade model (krm-station prints them for every part file it writes).
+#ifndef KRM_GRADETABLES_SHA256_H_
+#define KRM_GRADETABLES_SHA256_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace krm::gradetables {
+
+class Sha256 {
+ public:
+  Sha256();
+  // Adds bytes to the message.
+  void Update(std::string_view data);
+  // The digest as 64 lowercase hex digits. Ends the message: call once.
+  std::string HexDigest();
+
+ private:
+  void Compress(const unsigned char* block);
+  std::array<std::uint32_t, 8> state_;
+  std::array<unsigned char, 64> pending_;
+  std::size_t pending_size_ = 0;
+  std::uint64_t length_ = 0;
+};
+
+// The hex SHA-256 of `data`.
+std::string Sha256Hex(std::string_view data);
+
+}  // namespace krm::gradetables
+
+#endif  // KRM_GRADETABLES_SHA256_H_
