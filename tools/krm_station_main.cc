@@ -1,8 +1,13 @@
 // krm-station: tooling around the grading step.
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "gradetables/station_init.h"
 #include "platform/env.h"
+#include "platform/env_posix.h"
 
 namespace {
 
@@ -10,7 +15,46 @@ constexpr std::string_view kUsage =
     "usage: krm-station COMMAND [ARGS]\n"
     "\n"
     "Commands:\n"
-    "  init DIR [--force]   lay out a station folder with the default grade data\n";
+    "  init DIR [--force]   lay out a station folder with the default grade data\n"
+    "\n"
+    "Exit status: 0 done; 1 DIR already holds a station (give --force to overwrite it);\n"
+    "2 a file could not be written; 64 a usage error.\n";
+
+int Usage() {
+  std::fputs(kUsage.data(), stderr);
+  return 64;
+}
+
+// krm-station init DIR [--force]
+int Init(const std::vector<std::string_view>& args) {
+  std::optional<std::string_view> dir;
+  bool force = false;
+  for (std::string_view arg : args) {
+    if (arg == "--force") {
+      force = true;
+    } else if (arg.starts_with("-") || dir) {
+      return Usage();
+    } else {
+      dir = arg;
+    }
+  }
+  if (!dir || dir->empty()) return Usage();
+  krm::platform::PosixEnv env;
+  std::vector<std::string> log;
+  const auto result = krm::gradetables::InitStation(env, std::string(*dir), force, &log);
+  std::FILE* out = result == krm::gradetables::InitResult::kDone ? stdout : stderr;
+  for (const std::string& line : log) std::fprintf(out, "krm-station: %s\n", line.c_str());
+  switch (result) {
+    case krm::gradetables::InitResult::kDone:
+      std::printf("krm-station: station laid out in %s\n", std::string(*dir).c_str());
+      return 0;
+    case krm::gradetables::InitResult::kRefused:
+      return 1;
+    case krm::gradetables::InitResult::kFailed:
+      return 2;
+  }
+  return 2;
+}
 
 }  // namespace
 
@@ -26,7 +70,7 @@ int main(int argc, char** argv) {
       std::printf("krm-station %d.%d.%d\n", v.major, v.minor, v.revision);
       return 0;
     }
+    if (command == "init") return Init(std::vector<std::string_view>(argv + 2, argv + argc));
   }
-  std::fputs(kUsage.data(), stderr);
-  return 64;
+  return Usage();
 }
