@@ -1,5 +1,6 @@
 #include "app/run_flow.h"
 
+#include "export/valdane_sp.h"
 #include "grading/krm_grade.h"
 
 namespace krm::app {
@@ -37,6 +38,10 @@ ExitStatus Form_Load(RunState& state) {
         .status;
   }
 
+  // Held until the run ends. A station where it cannot be made (a read-only folder) runs without.
+  std::unique_ptr<platform::FileLock> lock;
+  (void)env.LockFile(state.paths.Lock(), &lock);
+
   state.report_path = state.paths.Report();
   state.report_file = OpenOutput(env, state.report_path, /*append=*/false);
   state.grade_log = OpenOutput(env, state.paths.GradeLog(), /*append=*/true);
@@ -48,6 +53,10 @@ ExitStatus Form_Load(RunState& state) {
 
   state.saved_cut_caption = state.fields.Label1(20);
   state.saved_symmetry_caption = state.fields.Label1(25);
+
+  // The stone goes into the report database; a missing one ends the run before the recut advice.
+  report_export::Valdane_Sp valdane_sp;
+  if (auto end = valdane_sp.PublicMain(state)) return end->status;
 
   if (auto batch = env.FindFile(state.paths.FollowUp())) {
     env.StartBatch(*batch, state.paths.root);

@@ -29,6 +29,8 @@ struct StationPaths {
   fs::path MeasurementBackup() const { return root / "test_copy.txt"; }
   fs::path FollowUp() const { return root / "KRM_5.bat"; }
   fs::path ProgramFile() const { return root / "DOVEVOVIDIRO.EXE"; }
+  // Held for the whole run, so that two starts in one station do not interleave their files.
+  fs::path Lock() const { return root / "DOVEVOVIDIRO.lock"; }
 };
 
 }  // namespace krm::app

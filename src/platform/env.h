@@ -43,6 +43,12 @@ class BinaryFile {
   virtual Status Size(std::uint64_t* size) = 0;
 };
 
+// An exclusive lock on a file, held until the object is destroyed or the process ends.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 // Message box styles of the original (the icon and button flags).
 inline constexpr int kCriticalOk = 16;
 inline constexpr int kExclamationOk = 48;
@@ -75,6 +81,10 @@ class Env {
   virtual Status CreateDirectory(const fs::path& path) = 0;
   virtual Status CopyFile(const fs::path& from, const fs::path& to) = 0;
   virtual Status RemoveFile(const fs::path& path) = 0;
+  // Takes the exclusive lock of `path`, creating the file when missing, and waits while another
+  // process holds it. An error when the file cannot be created or locked (the caller then goes
+  // on without it).
+  virtual Status LockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) = 0;
 
   // Shows a blocking message; the stand-in writes "TITLE: message" to standard error.
   virtual void MessageBox(std::string_view message, int style, std::string_view title) = 0;

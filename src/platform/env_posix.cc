@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -217,6 +218,35 @@ Status PosixEnv::RemoveFile(const fs::path& path) {
   return Status::Ok();
 }
 
+namespace {
+
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { ::close(fd_); }  // closing the descriptor releases the lock
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+Status PosixEnv::LockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return ErrnoStatus(path, "cannot open the lock file", errno);
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    const int error = errno;
+    ::close(fd);
+    return ErrnoStatus(path, "cannot lock", error);
+  }
+  *lock = std::make_unique<PosixFileLock>(fd);
+  return Status::Ok();
+}
+
 void PosixEnv::MessageBox(std::string_view message, int /*style*/, std::string_view title) {
   std::cerr << title << ": " << message << std::endl;
 }
@@ -246,7 +276,9 @@ Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
   return Status::Ok();
 }
 
-std::tm PosixEnv::Now() { return ToLocal(std::time(nullptr)); }
+std::tm PosixEnv::Now() {
+  return ToLocal(std::time(nullptr));
+}
 
 std::tm PosixEnv::ToLocal(std::time_t time) {
   std::tm local{};

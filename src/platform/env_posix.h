@@ -20,6 +20,7 @@ class PosixEnv : public Env {
   Status CreateDirectory(const fs::path& path) override;
   Status CopyFile(const fs::path& from, const fs::path& to) override;
   Status RemoveFile(const fs::path& path) override;
+  Status LockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) override;
   void MessageBox(std::string_view message, int style, std::string_view title) override;
   Status StartBatch(const fs::path& batch, const fs::path& folder) override;
   std::tm Now() override;

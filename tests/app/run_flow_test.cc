@@ -1,6 +1,10 @@
 #include "app/run_flow.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/env_posix.h"
 
 #include "grading/grade_station.h"
 #include "platform/recording_env.h"
@@ -74,6 +78,33 @@ TEST(RunFlow, WholeRunReplacesTheReportGrowsTheLogAndStartsTheFollowUpOnce) {
     EXPECT_GT(grown.size(), log.size());
     log = grown;
   }
+}
+
+}  // namespace
+}  // namespace krm::app
+
+namespace krm::app {
+namespace {
+
+TEST(RunFlow, StationLockMakesASecondRunWait) {
+  krm::testing::TempStation station;
+  platform::PosixEnv env;
+  std::unique_ptr<platform::FileLock> held;
+  ASSERT_TRUE(env.LockFile(station.root() / "DOVEVOVIDIRO.lock", &held).ok());
+  // A child process stands for the second start: it takes the lock only after we let it go.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    held.reset();  // the inherited copy; the parent's descriptor still holds the lock
+    std::unique_ptr<platform::FileLock> second;
+    const bool ok = env.LockFile(station.root() / "DOVEVOVIDIRO.lock", &second).ok();
+    std::_Exit(ok ? 0 : 1);
+  }
+  ::usleep(100000);
+  int status = 0;
+  EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0);  // still waiting for the lock
+  held.reset();
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

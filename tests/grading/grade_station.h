@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "export/report_database.h"
 #include "gradetables/grade_table_reader.h"
 #include "platform/recording_env.h"
 
@@ -107,6 +108,7 @@ class GradeStation {
     station_.Write("win_sys2.syc", std::string_view(table).substr(half));
     WriteGradeDatabase(kGradeTablesSql);
     station_.Write("data/.keep", "");
+    report_export::CreateReportDatabase(root() / "data" / "data.mdb");
     // The program file dates the report: 11/20/2026 10:30:00 local time.
     station_.Write("DOVEVOVIDIRO.EXE", "");
     std::tm when = {};
