@@ -1,0 +1,108 @@
+// Joining the grade table from its two part files, against the floor of copying the same parts
+// into a target with read/write in 1 MiB blocks; and generating the default grade table, against
+// copying a finished table of the same size. Run with --benchmark_enable_random_interleaving
+// and repetitions: the machine is shared, and interleaving keeps join and floor comparable.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/station_paths.h"
+#include "gradetables/default_grade_model.h"
+#include "gradetables/grade_file_join.h"
+#include "gradetables/grade_table_reader.h"
+#include "gradetables/station_init.h"
+#include "platform/env_posix.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using krm::gradetables::kGradeTableCells;
+
+// A station folder with the default grade table parts (two parts of about 19 MB).
+const krm::app::StationPaths& Station() {
+  static const krm::app::StationPaths paths = [] {
+    const fs::path root = fs::temp_directory_path() / "krm-bench-grade-files";
+    fs::create_directories(root);
+    krm::app::StationPaths p(root);
+    krm::platform::PosixEnv env;
+    std::vector<std::string> log;
+    if (!krm::gradetables::WriteGradeTableParts(env, p.Part(1), p.Part(2), &log).ok()) {
+      std::abort();
+    }
+    return p;
+  }();
+  return paths;
+}
+
+void BM_MakeGradeTableFile(benchmark::State& state) {
+  const auto& paths = Station();
+  krm::platform::PosixEnv env;
+  for (auto _ : state) {
+    if (krm::gradetables::MakeGradeTableFile(env, paths) != krm::gradetables::JoinResult::kJoined) {
+      state.SkipWithError("join failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * kGradeTableCells);
+}
+BENCHMARK(BM_MakeGradeTableFile)->Unit(benchmark::kMillisecond);
+
+// The floor: both parts copied with read/write of 1 MiB blocks onto an existing target (as the
+// join, the target is not shortened).
+void BM_CopyPartsBaseline(benchmark::State& state) {
+  const auto& paths = Station();
+  const fs::path target = paths.GradeFolder() / "baseline.dll";
+  fs::create_directories(paths.GradeFolder());
+  std::vector<char> block(std::size_t{1} << 20);
+  for (auto _ : state) {
+    const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    for (int n = 1; n <= 2 && out >= 0; ++n) {
+      const int in = ::open(paths.Part(n).c_str(), O_RDONLY | O_CLOEXEC);
+      ssize_t got = 0;
+      while (in >= 0 && (got = ::read(in, block.data(), block.size())) > 0) {
+        if (::write(out, block.data(), static_cast<std::size_t>(got)) != got) break;
+      }
+      if (in >= 0) ::close(in);
+    }
+    if (out < 0) {
+      state.SkipWithError("cannot open the target");
+      break;
+    }
+    ::close(out);
+  }
+  state.SetBytesProcessed(state.iterations() * kGradeTableCells);
+}
+BENCHMARK(BM_CopyPartsBaseline)->Unit(benchmark::kMillisecond);
+
+void BM_GenerateDefaultGradeTable(benchmark::State& state) {
+  std::vector<char> table(static_cast<std::size_t>(kGradeTableCells));
+  for (auto _ : state) {
+    for (int t = 0; t < krm::gradetables::kTableSteps; ++t) {
+      krm::gradetables::FillDefaultTableSlice(t, table.data() + t * krm::gradetables::kTableWeight);
+    }
+    benchmark::DoNotOptimize(table.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * kGradeTableCells);
+}
+BENCHMARK(BM_GenerateDefaultGradeTable)->Unit(benchmark::kMillisecond);
+
+// The floor of generating: copying a finished table of the same size.
+void BM_CopyGradeTableBaseline(benchmark::State& state) {
+  const std::string finished = krm::gradetables::DefaultGradeTable();
+  std::vector<char> table(finished.size());
+  for (auto _ : state) {
+    std::memcpy(table.data(), finished.data(), finished.size());
+    benchmark::DoNotOptimize(table.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * kGradeTableCells);
+}
+BENCHMARK(BM_CopyGradeTableBaseline)->Unit(benchmark::kMillisecond);
+
+}  // namespace
