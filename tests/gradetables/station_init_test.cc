@@ -29,7 +29,6 @@ TEST(StationInit, FreshStationGradesWithTheDefaultData) {
   EXPECT_EQ(log.size(), 7u);
   const app::StationPaths paths(dir);
   EXPECT_EQ(fs::file_size(paths.Part(1)), static_cast<std::uintmax_t>(kGradeTableFirstPartSize));
-  EXPECT_TRUE(fs::is_directory(paths.DataFolder()));
   EXPECT_TRUE(fs::is_regular_file(paths.ReportDatabase()));
   EXPECT_EQ(station.Read("lab/one/KRM_5.bat"), kFollowUpScript);
   EXPECT_FALSE(fs::exists(dir / "grade_tables.tmp"));
@@ -41,9 +40,7 @@ TEST(StationInit, FreshStationGradesWithTheDefaultData) {
             "079140314a9da12a2847c92e0737f1af1e19a46404e31f897c3b16f5c3f3ca37");
   std::unique_ptr<platform::Database> con;
   ASSERT_TRUE(ConnectGradeDatabase(paths, &con).ok());
-  MainFNC fnc;
-  EXPECT_EQ(fnc.eDescription(4.6, "GirdleThickness", con.get()), "Thick");
-  EXPECT_EQ(fnc.eDescription_ID(2, 4, "GIRDLE_DESC_CLASS", con.get()), 2);
+  EXPECT_EQ(MainFNC().eDescription(4.6, "GirdleThickness", con.get()), "Thick");
 }
 
 TEST(StationInit, RefusesAnExistingStationUnlessForced) {
