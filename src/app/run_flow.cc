@@ -2,6 +2,7 @@
 
 #include "export/valdane_sp.h"
 #include "grading/krm_grade.h"
+#include "recut/krm_recut.h"
 
 namespace krm::app {
 
@@ -57,6 +58,9 @@ ExitStatus Form_Load(RunState& state) {
   // The stone goes into the report database; a missing one ends the run before the recut advice.
   report_export::Valdane_Sp valdane_sp;
   if (auto end = valdane_sp.PublicMain(state)) return end->status;
+
+  // Recut advice for a Very Good round brilliant; a candidate grading may end the run.
+  if (auto end = recut::krm_Recut(state)) return end->status;
 
   if (auto batch = env.FindFile(state.paths.FollowUp())) {
     env.StartBatch(*batch, state.paths.root);
