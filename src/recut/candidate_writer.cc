@@ -1,6 +1,8 @@
 // Item-by-item rewrite of the measurement file into a recut candidate file.
 #include "recut/candidate_writer.h"
 
+#include <cmath>
+
 #include "text/item_reader.h"
 #include "text/number_text.h"
 
@@ -22,8 +24,12 @@ void CapOffset(std::string& item, std::string_view prefix, double offset) {
   }
 }
 
+// A summary item with its recomputed value; a value that cannot be formed (the difference of
+// two extreme angles overflowing) leaves the item as read.
 void SetSummary(std::string& item, std::string_view prefix, double value) {
-  if (StartsWith(item, prefix)) item = std::string(prefix) + text::FixedDouble(value, 2);
+  if (StartsWith(item, prefix) && std::isfinite(value)) {
+    item = std::string(prefix) + text::FixedDouble(value, 2);
+  }
 }
 
 }  // namespace
