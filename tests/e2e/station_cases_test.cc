@@ -10,7 +10,8 @@
 //   cell N D               with cell N holding D instead
 //   remove PATH            take PATH out of the laid-out station before the run
 //   mkdir PATH             put a folder at PATH before the run
-//   exit N                 expected exit status (0 when not given)
+//   runs N                 start the program N times in the same station (1 when not given)
+//   exit N                 expected exit status of the last start (0 when not given)
 //   stderr TEXT            expected standard error line, in order ("TITLE: message")
 //   absent PATH            PATH must not exist after the run
 //   head NAME N            compare only the first N lines of the expected file NAME
@@ -89,7 +90,7 @@ struct Case {
   std::map<std::int64_t, char> cells;
   std::vector<std::string> remove, mkdir, stderr_lines, absent;
   std::map<std::string, size_t> head;
-  int exit = 0;
+  int exit = 0, runs = 1;
 };
 
 Case ReadCase(const fs::path& dir) {
@@ -105,6 +106,7 @@ Case ReadCase(const fs::path& dir) {
     if (word == "remove") c.remove.push_back(rest);
     if (word == "mkdir") c.mkdir.push_back(rest);
     if (word == "exit") c.exit = std::stoi(rest);
+    if (word == "runs") c.runs = std::stoi(rest);
     if (word == "stderr") c.stderr_lines.push_back(rest);
     if (word == "absent") c.absent.push_back(rest);
     if (word == "head")
@@ -143,7 +145,8 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
   const fs::path err = plain.root() / "stderr.txt";
   const std::string run = "LC_ALL=C '" + (kBin / "DOVEVOVIDIRO").string() + "' --app-dir '" +
                           root.string() + "' > /dev/null 2> '" + err.string() + "'";
-  const int status = std::system(run.c_str());
+  int status = 0;
+  for (int i = 0; i < c.runs; ++i) status = std::system(run.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << run;
   EXPECT_EQ(WEXITSTATUS(status), c.exit);
   EXPECT_EQ(Split(ReadFile(err), "\n"), c.stderr_lines);
