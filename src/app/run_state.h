@@ -11,6 +11,7 @@
 #include "app/polish_data.h"
 #include "app/result_fields.h"
 #include "app/station_paths.h"
+#include "gradetables/grade_file_join.h"
 #include "gradetables/main_fnc.h"
 #include "platform/database.h"
 #include "platform/env.h"
@@ -83,6 +84,9 @@ struct RunState {
   // (LastDescriptionID lasts for the whole run).
   std::unique_ptr<platform::Database> grade_db;
   gradetables::MainFNC main_fnc;
+  // The parts and the grade table file as this run's last join left them: a later grading whose
+  // parts and table are unchanged need not join again.
+  std::optional<gradetables::JoinMemo> grade_table_join;
   // The parameter record, overwritten by every grading's GetPolishData.
   PolishData polish;
 

@@ -2,58 +2,108 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace krm::gradetables {
 namespace {
 
-// Copies all `length` bytes of `part` to `target` from `offset` on.
+// The two blocks of a join: the part's bytes, and the target's bytes at the same place.
+struct JoinBuffers {
+  std::vector<char> part = std::vector<char>(kJoinBlockSize);
+  std::vector<char> target = std::vector<char>(kJoinBlockSize);
+};
+
+// Copies all `length` bytes of `part` to `target` from `offset` on. With `compare`, a block that
+// the target already holds is left alone.
 Status CopyPart(platform::Env& env, const fs::path& part, std::uint64_t length,
-                platform::BinaryFile& target, std::uint64_t offset, std::vector<char>& buffer) {
+                platform::BinaryFile& target, std::uint64_t offset, bool compare,
+                JoinBuffers& buffers) {
   std::unique_ptr<platform::BinaryFile> in;
   Status s = env.OpenBinary(part, /*create=*/false, &in);
   if (!s.ok()) return s;
   std::uint64_t done = 0;
   while (done < length) {
     const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - done));
+        static_cast<std::size_t>(std::min<std::uint64_t>(kJoinBlockSize, length - done));
     std::size_t got = 0;
-    s = in->ReadAt(done, buffer.data(), want, &got);
+    s = in->ReadAt(done, buffers.part.data(), want, &got);
     if (!s.ok()) return s;
     if (got == 0) break;  // the part became shorter since its length was taken
-    s = target.WriteAt(offset + done, buffer.data(), got);
-    if (!s.ok()) return s;
+    std::size_t held = 0;
+    if (compare) {
+      s = target.ReadAt(offset + done, buffers.target.data(), got, &held);
+      if (!s.ok()) return s;
+    }
+    if (held != got || std::memcmp(buffers.part.data(), buffers.target.data(), got) != 0) {
+      s = target.WriteAt(offset + done, buffers.part.data(), got);
+      if (!s.ok()) return s;
+    }
     done += got;
   }
   return Status::Ok();
 }
 
+// Writes both parts into `path`, which is opened (and created when missing) for binary access.
+// The target is closed when this returns.
+Status WriteParts(platform::Env& env, const fs::path& first, const fs::path& second,
+                  const fs::path& path, bool compare) {
+  std::unique_ptr<platform::BinaryFile> out;
+  Status s = env.OpenBinary(path, /*create=*/true, &out);
+  if (!s.ok()) return s;
+  JoinBuffers buffers;
+  std::uint64_t position = 0;
+  for (const fs::path* part : {&first, &second}) {
+    std::uint64_t length = 0;
+    s = env.FileSize(*part, &length);
+    if (!s.ok()) return s;
+    s = CopyPart(env, *part, length, *out, position, compare, buffers);
+    if (!s.ok()) return s;
+    position += length;
+  }
+  return Status::Ok();
+}
+
+std::optional<JoinMemo> Remember(platform::Env& env, const fs::path& first, const fs::path& second,
+                                 const fs::path& target) {
+  JoinMemo memo;
+  if (!env.Identify(first, &memo.first).ok() || !env.Identify(second, &memo.second).ok() ||
+      !env.Identify(target, &memo.target).ok()) {
+    return std::nullopt;
+  }
+  return memo;
+}
+
+bool Unchanged(platform::Env& env, const JoinMemo& memo, const fs::path& first,
+               const fs::path& second, const fs::path& target) {
+  const std::optional<JoinMemo> now = Remember(env, first, second, target);
+  return now && now->first == memo.first && now->second == memo.second &&
+         now->target == memo.target;
+}
+
 }  // namespace
 
 JoinResult JoinParts(platform::Env& env, const fs::path& first, const fs::path& second,
-                     const fs::path& target) {
+                     const fs::path& target, std::optional<JoinMemo>* memo) {
+  if (memo && *memo && Unchanged(env, **memo, first, second, target)) return JoinResult::kJoined;
+  if (memo) memo->reset();
+
   const fs::path folder = target.parent_path();
   if (!folder.empty() && !env.IsDirectory(folder)) {
     if (!env.CreateDirectory(folder).ok()) return JoinResult::kFailed;
   }
-  {
-    std::unique_ptr<platform::BinaryFile> out;
-    if (!env.OpenBinary(target, /*create=*/true, &out).ok()) return JoinResult::kFailed;
-    std::vector<char> buffer(kJoinBlockSize);
-    std::uint64_t position = 0;
-    for (const fs::path* part : {&first, &second}) {
-      std::uint64_t length = 0;
-      if (!env.FileSize(*part, &length).ok()) return JoinResult::kFailed;
-      if (!CopyPart(env, *part, length, *out, position, buffer).ok()) return JoinResult::kFailed;
-      position += length;
-    }
-  }  // the target is closed here
-  return env.IsRegularFile(target) ? JoinResult::kJoined : JoinResult::kTargetNotFound;
+  // Comparing first pays off on an existing target, which mostly holds the parts already.
+  const bool compare = env.IsRegularFile(target);
+  if (!WriteParts(env, first, second, target, compare).ok()) return JoinResult::kFailed;
+  if (!env.IsRegularFile(target)) return JoinResult::kTargetNotFound;
+  if (memo) *memo = Remember(env, first, second, target);
+  return JoinResult::kJoined;
 }
 
-JoinResult MakeGradeTableFile(platform::Env& env, const app::StationPaths& paths) {
-  return JoinParts(env, paths.Part(1), paths.Part(2), paths.GradeTable());
+JoinResult MakeGradeTableFile(platform::Env& env, const app::StationPaths& paths,
+                              std::optional<JoinMemo>* memo) {
+  return JoinParts(env, paths.Part(1), paths.Part(2), paths.GradeTable(), memo);
 }
 
 JoinResult MakeGradeDatabaseFile(platform::Env& env, const app::StationPaths& paths) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 
 #include "app/station_paths.h"
 #include "platform/env.h"
@@ -30,14 +31,29 @@ enum class JoinResult {
   kTargetNotFound,
 };
 
-// Writes `first` followed by `second` into `target` from its first byte on. A missing target is
-// created (and the folder that holds it, when missing); an existing one is not shortened, so bytes
-// beyond the two parts stay as they were. Streams in blocks of kJoinBlockSize.
-JoinResult JoinParts(platform::Env& env, const fs::path& first, const fs::path& second,
-                     const fs::path& target);
+// The two parts and the target as a join of this run left them.
+struct JoinMemo {
+  platform::FileIdentity first;
+  platform::FileIdentity second;
+  platform::FileIdentity target;
+};
 
-// Joins win_sys1.syc and win_sys2.syc into the grade table file (windows/win_rt1.dll).
-JoinResult MakeGradeTableFile(platform::Env& env, const app::StationPaths& paths);
+// Writes `first` followed by `second` into `target` from its first byte on; streams in blocks of
+// kJoinBlockSize.
+//
+// A missing target is created (and the folder that holds it, when missing); an existing one is
+// not shortened, so bytes beyond the two parts stay as they were, and a block whose bytes are
+// already in place is not written again.
+//
+// With a `memo`, a join that finds the parts and the target exactly as the memo's join left them
+// does nothing, and a join that ends kJoined records them in the memo (a failed one clears it).
+JoinResult JoinParts(platform::Env& env, const fs::path& first, const fs::path& second,
+                     const fs::path& target, std::optional<JoinMemo>* memo = nullptr);
+
+// Joins win_sys1.syc and win_sys2.syc into the grade table file (windows/win_rt1.dll); `memo`
+// as for JoinParts.
+JoinResult MakeGradeTableFile(platform::Env& env, const app::StationPaths& paths,
+                              std::optional<JoinMemo>* memo = nullptr);
 
 // Joins win_sys3.syc and win_sys4.syc into the grade tables database (windows/win_rt2.dll).
 JoinResult MakeGradeDatabaseFile(platform::Env& env, const app::StationPaths& paths);

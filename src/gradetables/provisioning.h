@@ -5,9 +5,11 @@
 #define KRM_GRADETABLES_PROVISIONING_H_
 
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "app/station_paths.h"
+#include "gradetables/grade_file_join.h"
 #include "platform/database.h"
 #include "platform/env.h"
 #include "platform/status.h"
@@ -34,8 +36,10 @@ enum class Provisioning {
 
 // The start of every grading: MakeGradeTableFile whether or not the grade table file exists;
 // then MakeGradeDatabaseFile when windows/win_rt2.dll is not an existing file; then the check
-// that it exists now. Never fails otherwise: the outcome is the value.
-Provisioning ProvideGradeFiles(platform::Env& env, const app::StationPaths& paths);
+// that it exists now. Never fails otherwise: the outcome is the value. `table_memo` is the run's
+// memo of its last grade table join (see JoinParts).
+Provisioning ProvideGradeFiles(platform::Env& env, const app::StationPaths& paths,
+                               std::optional<JoinMemo>* table_memo = nullptr);
 
 // Connects `*con` to the grade tables database: an open connection is closed first, then the
 // file is opened (never created). On failure `*con` stays empty and the status says why; the

@@ -230,7 +230,8 @@ std::optional<app::RunEnd> krm_Grade(app::RunState& state, const std::filesystem
   const std::tm now = env.Now();
   f.Label10 = "Date : " + env.ShortDate(now) + "  Time : " + env.LongTime(now);
 
-  const gradetables::Provisioning provisioning = gradetables::ProvideGradeFiles(env, state.paths);
+  const gradetables::Provisioning provisioning =
+      gradetables::ProvideGradeFiles(env, state.paths, &state.grade_table_join);
   if (provisioning == gradetables::Provisioning::kEndNow) {
     CloseFiles(state);
     return app::RunEnd{app::ExitStatus::kGradeDataMissing};

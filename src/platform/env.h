@@ -49,6 +49,17 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// What identifies one state of a file's contents: a write, a replacement or a touch changes at
+// least one field.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;
+  std::int64_t changed_ns = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // Message box styles of the original (the icon and button flags).
 inline constexpr int kCriticalOk = 16;
 inline constexpr int kExclamationOk = 48;
@@ -78,6 +89,8 @@ class Env {
   virtual Status FileSize(const fs::path& path, std::uint64_t* size) = 0;
   // Last-modified time, as seconds since the epoch.
   virtual Status LastWriteTime(const fs::path& path, std::time_t* time) = 0;
+  // Identity of the regular file `path`; an error when it is missing or not a regular file.
+  virtual Status Identify(const fs::path& path, FileIdentity* identity) = 0;
   virtual Status CreateDirectory(const fs::path& path) = 0;
   virtual Status CopyFile(const fs::path& from, const fs::path& to) = 0;
   virtual Status RemoveFile(const fs::path& path) = 0;

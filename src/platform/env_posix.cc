@@ -199,6 +199,19 @@ Status PosixEnv::LastWriteTime(const fs::path& path, std::time_t* time) {
   return Status::Ok();
 }
 
+Status PosixEnv::Identify(const fs::path& path, FileIdentity* identity) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return ErrnoStatus(path, "cannot stat", errno);
+  if (!S_ISREG(st.st_mode)) return Status::IoError(path.string() + " is not a regular file");
+  auto ns = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+  };
+  *identity =
+      FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                   static_cast<std::uint64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+  return Status::Ok();
+}
+
 Status PosixEnv::CreateDirectory(const fs::path& path) {
   if (::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && IsDirectory(path))) {
     return Status::Ok();

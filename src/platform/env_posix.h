@@ -17,6 +17,7 @@ class PosixEnv : public Env {
   Status OpenBinary(const fs::path& path, bool create, std::unique_ptr<BinaryFile>* file) override;
   Status FileSize(const fs::path& path, std::uint64_t* size) override;
   Status LastWriteTime(const fs::path& path, std::time_t* time) override;
+  Status Identify(const fs::path& path, FileIdentity* identity) override;
   Status CreateDirectory(const fs::path& path) override;
   Status CopyFile(const fs::path& from, const fs::path& to) override;
   Status RemoveFile(const fs::path& path) override;
