@@ -15,8 +15,8 @@ namespace {
 using krm::testing::GradeStation;
 
 GradeStation& Station() {
-  static GradeStation* station = [] {
-    auto* s = new GradeStation('1');
+  static std::unique_ptr<GradeStation> station = [] {
+    auto s = std::make_unique<GradeStation>('1');
     s->WriteMeasurement(krm::testing::WellCutStone());
     krm::testing::RecordingEnv env;
     krm::gradetables::ProvideGradeFiles(env, krm::app::StationPaths(s->root()));

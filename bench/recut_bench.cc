@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/run_flow.h"
+#include "bench_stations.h"
 #include "grading/grade_station.h"
 #include "recut/krm_recut.h"
 
@@ -13,23 +14,8 @@ namespace {
 
 using krm::testing::GradeStation;
 
-// A well-cut stone with uneven pavilion and crown facets on a grade table of one digit: '1' grades
-// it Excellent, '2' Very Good with every candidate Very Good too.
 GradeStation& Station(char digit) {
-  static GradeStation* stations[2] = {};
-  GradeStation*& s = stations[digit == '1' ? 0 : 1];
-  if (!s) {
-    s = new GradeStation(digit);
-    auto keys = krm::testing::WellCutStone();
-    const char* pavilion[] = {"41", "40.8", "40.6", "40.9", "41.2", "40.7", "40.5", "41.1"};
-    const char* crown[] = {"34.5", "34.3", "34.7", "34.5", "34.4", "34.6", "34.5", "34.2"};
-    for (int n = 1; n <= 8; ++n) {
-      keys.push_back({"PAVILION_ANGLE_DEG_" + std::to_string(n), pavilion[n - 1]});
-      keys.push_back({"CROWN_ANGLE_DEG_" + std::to_string(n), crown[n - 1]});
-    }
-    s->WriteMeasurement(keys);
-  }
-  return *s;
+  return krm::bench::UnevenStoneStation(digit);
 }
 
 void BM_RunExcellentStone(benchmark::State& state) {

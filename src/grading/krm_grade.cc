@@ -271,7 +271,7 @@ void GradeProvisioned(app::RunState& state) {
   if (auto byte = table.ReadCell(cell); byte && *byte >= '0' && *byte <= '9') {
     f.Label1(19) = std::string(1, *byte);
   }
-  if (!gradable) f.Label1(19) = "5";
+  if (!gradable) f.Label1(19).assign(1, '5');
 
   Grading g;
   g.table_class = AsClass(CaptionNumber(f.Label1(19))).value_or(0);

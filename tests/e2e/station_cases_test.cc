@@ -62,7 +62,10 @@ std::string Mask(const std::string& name, const std::string& text) {
     const size_t eol = std::min(out.find("\r\n"), out.size());
     std::vector<std::string> f = Split(out.substr(0, eol), ",");
     std::string line;
-    for (size_t i = 0; i < f.size(); ++i) line += (i ? "," : "") + (i >= 1 && i <= 4 ? "#" : f[i]);
+    for (size_t i = 0; i < f.size(); ++i) {
+      if (i) line += ',';
+      line += i >= 1 && i <= 4 ? std::string("#") : f[i];
+    }
     out = line + out.substr(eol);
   } else if (name == "grade_log.txt") {
     std::string masked;

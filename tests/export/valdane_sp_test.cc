@@ -54,7 +54,10 @@ class ReportExport : public ::testing::Test {
     std::vector<std::string> out;
     for (const auto& row : rows) {
       std::string line;
-      for (const auto& v : row) line += (line.empty() ? "" : "|") + v.value_or("NULL");
+      for (const auto& v : row) {
+        if (!line.empty()) line += '|';
+        line += v.value_or("NULL");
+      }
       out.push_back(line);
     }
     return out;

@@ -1,0 +1,87 @@
+// Whole runs of the real program against the floor of every run, in the same benchmark run: the
+// baseline is `cat win_sys1.syc win_sys2.syc > target`, one plain join of the grade table. Each
+// run benchmark reports its mean time as a multiple of the baseline's (x_cat) and the largest
+// peak resident set of its runs (peak_rss_MiB).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "bench_stations.h"
+#include "grading/grade_station.h"
+
+namespace {
+
+using krm::testing::GradeStation;
+
+GradeStation& Station(char digit) {
+  return krm::bench::UnevenStoneStation(digit);
+}
+
+// Runs `argv` to its end with standard output sent to `out` (when given) and returns its peak
+// resident set in KiB. A forked child (unlike a spawned one, which shares this process's memory
+// until it starts the program) begins with no more than this process holds now.
+long Spawn(std::vector<std::string> argv, const std::string& out) {
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd =
+        ::open(out.empty() ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(fd, 1);
+    ::dup2(null, 2);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (pid > 0) ::wait4(pid, &status, 0, &usage);
+  return usage.ru_maxrss;
+}
+
+double baseline_seconds = 0;
+
+// Times `argv` per iteration and reports the mean against the baseline.
+void TimeRuns(benchmark::State& state, const std::vector<std::string>& argv, const std::string& out,
+              bool is_baseline) {
+  long peak = 0;
+  double total = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    peak = std::max(peak, Spawn(argv, out));
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    total += took.count();
+    state.SetIterationTime(took.count());
+  }
+  const double mean = total / static_cast<double>(state.iterations());
+  if (is_baseline) baseline_seconds = mean;
+  if (baseline_seconds > 0) state.counters["x_cat"] = mean / baseline_seconds;
+  state.counters["peak_rss_MiB"] = static_cast<double>(peak) / 1024.0;
+}
+
+void BM_WholeRunBaselineCatOfParts(benchmark::State& state) {
+  const auto& root = Station('2').root();
+  TimeRuns(state, {"/bin/cat", (root / "win_sys1.syc").string(), (root / "win_sys2.syc").string()},
+           (root / "cat-target").string(), true);
+}
+BENCHMARK(BM_WholeRunBaselineCatOfParts)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_WholeRunExcellentStone(benchmark::State& state) {
+  TimeRuns(state, {KRM_PROGRAM, "--app-dir", Station('1').root().string()}, "", false);
+}
+BENCHMARK(BM_WholeRunExcellentStone)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_WholeRunVeryGoodStoneFiveCandidates(benchmark::State& state) {
+  TimeRuns(state, {KRM_PROGRAM, "--app-dir", Station('2').root().string()}, "", false);
+}
+BENCHMARK(BM_WholeRunVeryGoodStoneFiveCandidates)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
