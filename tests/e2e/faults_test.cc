@@ -1,0 +1,266 @@
+// Faults a station meets in the field, tried on the real program: a read-only data folder, broken
+// grade data, a report database held by another process, a disk that fills up and a run killed
+// half way. Each run must end by itself and lose nothing that was there before it; once the cause
+// is gone, the next run must leave the station as a clean run does.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/database.h"
+#include "platform/recording_env.h"
+
+namespace krm {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kBin = KRM_BINARY_DIR;
+const fs::path kDemoStone = fs::path(KRM_SOURCE_DIR) / "data" / "demo" / "Test.txt";
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The report without its first line, which carries the version, the date and the time.
+std::string ReportBody(const fs::path& root) {
+  const std::string report = Slurp(root / "data" / "out.txt");
+  return report.substr(std::min(report.find('\n'), report.size()));
+}
+
+long long Rows(const fs::path& root) {
+  std::unique_ptr<platform::Database> db;
+  if (!platform::Database::Open(root / "data" / "data.mdb", &db).ok()) return -1;
+  std::vector<platform::Row> rows;
+  if (!db->Query("SELECT count(*) FROM Round1", {}, &rows).ok()) return -1;
+  return std::stoll(rows.at(0).at(0).value_or("-1"));
+}
+
+// A station laid out with the default grade data and the demo stone, graded once.
+class FaultStation {
+ public:
+  FaultStation() : root_(tmp_.root() / "station") {
+    const std::string init = (kBin / "krm-station").string() + " init '" + root_.string() + "'";
+    EXPECT_EQ(std::system((init + " > /dev/null").c_str()), 0);
+    fs::copy_file(kDemoStone, root_ / "Test.txt");
+    EXPECT_EQ(Run(), 0);
+  }
+
+  const fs::path& root() const { return root_; }
+
+  // Starts the program and waits for it; `in_child` runs in the child before the program starts,
+  // `while_running` in this process right after the start. Gives the exit status, or 128 plus
+  // the signal that ended the run.
+  int Run(const std::function<void()>& in_child = {},
+          const std::function<void(pid_t)>& while_running = {}) const {
+    const std::string program = (kBin / "DOVEVOVIDIRO").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      if (in_child) in_child();
+      ::execl(program.c_str(), program.c_str(), "--app-dir", root_.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    if (while_running) while_running(pid);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  // What a run must never lose: the measurement file, the grade log so far and the report rows.
+  struct Kept {
+    std::string measurement;
+    std::string grade_log;
+    long long rows;
+  };
+  Kept Snapshot() const {
+    return {Slurp(root_ / "Test.txt"), Slurp(root_ / "data" / "grade_log.txt"), Rows(root_)};
+  }
+  void ExpectKept(const Kept& before) const {
+    EXPECT_EQ(Slurp(root_ / "Test.txt"), before.measurement);
+    EXPECT_TRUE(Slurp(root_ / "data" / "grade_log.txt").starts_with(before.grade_log));
+    EXPECT_GE(Rows(root_), before.rows);
+  }
+
+  // After a run without the fault: both grade files equal their parts and the results are those
+  // of the first, clean run.
+  void ExpectRepaired() const {
+    EXPECT_EQ(Slurp(root_ / "windows" / "win_rt1.dll"),
+              Slurp(root_ / "win_sys1.syc") + Slurp(root_ / "win_sys2.syc"));
+    EXPECT_EQ(Slurp(root_ / "windows" / "win_rt2.dll"),
+              Slurp(root_ / "win_sys3.syc") + Slurp(root_ / "win_sys4.syc"));
+    EXPECT_EQ(ReportBody(root_), clean_report_);
+    EXPECT_EQ(Slurp(root_ / "data" / "recut.txt"), clean_recut_);
+    EXPECT_EQ(Rows(root_), 1);
+  }
+  void RememberClean() {
+    clean_report_ = ReportBody(root_);
+    clean_recut_ = Slurp(root_ / "data" / "recut.txt");
+  }
+
+ private:
+  testing::TempStation tmp_;
+  fs::path root_;
+  std::string clean_report_;
+  std::string clean_recut_;
+};
+
+// Faults in the grade data: each is made, a run tried on it, then undone.
+struct GradeDataFault {
+  const char* name;
+  std::function<void(const fs::path&)> make;
+  std::function<void(const fs::path&)> undo;
+};
+
+class GradeDataFaults : public ::testing::TestWithParam<GradeDataFault> {};
+
+TEST_P(GradeDataFaults, RunEndsAndTheNextCleanRunRepairs) {
+  FaultStation station;
+  station.RememberClean();
+  const auto kept = station.Snapshot();
+  GetParam().make(station.root());
+  const int status = station.Run();
+  EXPECT_LT(status, 128) << "the run was ended by a signal";
+  station.ExpectKept(kept);
+  GetParam().undo(station.root());
+  EXPECT_EQ(station.Run(), 0);
+  station.ExpectRepaired();
+}
+
+void SetAside(const fs::path& path) {
+  fs::rename(path, fs::path(path) += ".aside");
+}
+void PutBack(const fs::path& path) {
+  fs::rename(fs::path(path) += ".aside", path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, GradeDataFaults,
+    ::testing::Values(GradeDataFault{"MissingSecondTablePart",
+                                     [](const fs::path& r) { SetAside(r / "win_sys2.syc"); },
+                                     [](const fs::path& r) { PutBack(r / "win_sys2.syc"); }},
+                      GradeDataFault{"TruncatedTableParts",
+                                     [](const fs::path& r) {
+                                       SetAside(r / "win_sys1.syc");
+                                       std::ofstream(r / "win_sys1.syc") << "12";
+                                       fs::remove(r / "windows" / "win_rt1.dll");
+                                     },
+                                     [](const fs::path& r) {
+                                       fs::remove(r / "win_sys1.syc");
+                                       PutBack(r / "win_sys1.syc");
+                                     }},
+                      GradeDataFault{
+                          "GradeTableIsAFolder",
+                          [](const fs::path& r) {
+                            fs::remove(r / "windows" / "win_rt1.dll");
+                            fs::create_directory(r / "windows" / "win_rt1.dll");
+                          },
+                          [](const fs::path& r) { fs::remove(r / "windows" / "win_rt1.dll"); }},
+                      GradeDataFault{"TruncatedDatabasePart",
+                                     [](const fs::path& r) {
+                                       SetAside(r / "win_sys4.syc");
+                                       std::ofstream(r / "win_sys4.syc") << "x";
+                                       fs::remove(r / "windows" / "win_rt2.dll");
+                                     },
+                                     [](const fs::path& r) {
+                                       fs::remove(r / "win_sys4.syc");
+                                       PutBack(r / "win_sys4.syc");
+                                       // A database joined from a broken part is kept, as on any
+                                       // station.
+                                       fs::remove(r / "windows" / "win_rt2.dll");
+                                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Faults, ReadOnlyDataFolder) {
+  FaultStation station;
+  const auto kept = station.Snapshot();
+  const fs::path data = station.root() / "data";
+  // Permissions do not bind the superuser: the run then drops to an unprivileged user.
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    fs::permissions(station.root().parent_path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(station.root(), fs::perms::all, fs::perm_options::add);
+  }
+  fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                            fs::perms::group_exec | fs::perms::others_read |
+                            fs::perms::others_exec);
+  const int status = station.Run([root] {
+    if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+  });
+  fs::permissions(data, fs::perms::owner_all, fs::perm_options::add);
+  EXPECT_LT(status, 126);
+  station.ExpectKept(kept);
+}
+
+TEST(Faults, ReportDatabaseHeldByAnotherProcess) {
+  FaultStation station;
+  station.RememberClean();
+  const auto kept = station.Snapshot();
+  // This process holds the report database for a while; the run waits for it and then exports.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((station.root() / "data" / "data.mdb").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const int status = station.Run({}, [db](pid_t) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  sqlite3_close(db);
+  EXPECT_EQ(status, 0);
+  station.ExpectKept(kept);
+  station.ExpectRepaired();
+}
+
+TEST(Faults, DiskFillsUpWhileGradeFilesAreJoined) {
+  FaultStation station;
+  station.RememberClean();
+  const auto kept = station.Snapshot();
+  fs::remove(station.root() / "windows" / "win_rt1.dll");
+  fs::remove(station.root() / "windows" / "win_rt2.dll");
+  // No file of the run may grow past 4 KiB: writes beyond fail as on a full disk.
+  const int status = station.Run([] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  EXPECT_LT(status, 128) << "the run was ended by a signal";
+  station.ExpectKept(kept);
+  EXPECT_EQ(station.Run(), 0);
+  station.ExpectRepaired();
+}
+
+TEST(Faults, RunKilledHalfWayIsRepairedByTheNextRun) {
+  FaultStation station;
+  station.RememberClean();
+  // Kills at spread-out moments of a run that has to join both grade files anew.
+  for (const int ms : {0, 2, 5, 10, 20, 40}) {
+    SCOPED_TRACE(ms);
+    const auto kept = station.Snapshot();
+    fs::remove(station.root() / "windows" / "win_rt1.dll");
+    fs::remove(station.root() / "windows" / "win_rt2.dll");
+    station.Run({}, [ms](pid_t pid) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      ::kill(pid, SIGKILL);
+    });
+    station.ExpectKept(kept);
+    EXPECT_EQ(station.Run(), 0);
+    station.ExpectRepaired();
+  }
+}
+
+}  // namespace
+}  // namespace krm
