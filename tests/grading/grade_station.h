@@ -1,10 +1,10 @@
 // GradeStation: a temporary station folder with grade table parts of one digit (with chosen
-// cells changed), grade tables database parts built from SQL, a measurement file made of keys,
-// and a program file of fixed date, so that a whole grading can run on it through RecordingEnv.
+// cells changed), the grade tables database of the default grade model, a measurement file made of
+// keys, and a program file of fixed date, so that a whole grading can run on it through
+// RecordingEnv.
 #ifndef KRM_TESTS_GRADING_GRADE_STATION_H_
 #define KRM_TESTS_GRADING_GRADE_STATION_H_
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -16,27 +16,11 @@
 #include <vector>
 
 #include "export/report_database.h"
+#include "gradetables/default_grade_model.h"
 #include "gradetables/grade_table_reader.h"
 #include "platform/recording_env.h"
 
 namespace krm::testing {
-
-// The grade tables of the default grade model, the rows the grading looks up.
-inline constexpr const char* kGradeTablesSql = R"sql(
-CREATE TABLE GirdleThickness (ID_ INTEGER, Min REAL, Max REAL, Description TEXT);
-CREATE TABLE CULET_DESCRIPTION (ID_ INTEGER, Min REAL, Max REAL, Description TEXT);
-CREATE TABLE GIRDLE_DESC_CLASS (ThinID INTEGER, ThikID INTEGER, Grade INTEGER);
-INSERT INTO GirdleThickness VALUES (1, 0, 1.0, 'Extremely Thin'), (2, 1.0, 1.7, 'Very Thin'),
-  (3, 1.7, 2.3, 'Thin'), (4, 2.3, 3.8, 'Medium'), (5, 3.8, 4.6, 'Slightly Thick'),
-  (6, 4.6, 6.0, 'Thick'), (7, 6.0, 8.5, 'Very Thick'), (8, 8.5, 100, 'Extremely Thick');
-INSERT INTO CULET_DESCRIPTION VALUES (1, 0, 0.5, 'None'), (1, 0.5, 1.5, 'Very Small'),
-  (1, 1.5, 2.5, 'Small'), (2, 2.5, 4.0, 'Medium'), (3, 4.0, 5.5, 'Slightly Large'),
-  (4, 5.5, 7.5, 'Large'), (5, 7.5, 10, 'Very Large'), (5, 10, 100, 'Extremely Large');
-WITH thin(id, c) AS (VALUES (1,4),(2,2),(3,1),(4,1),(5,1),(6,2),(7,3),(8,4)),
-     thick(id, c) AS (VALUES (1,4),(2,2),(3,1),(4,1),(5,1),(6,1),(7,2),(8,4))
-INSERT INTO GIRDLE_DESC_CLASS
-  SELECT thin.id, thick.id, max(thin.c, thick.c) FROM thin, thick ORDER BY thin.id, thick.id;
-)sql";
 
 // Keys of a well-cut round brilliant: table 57 %, crown 34.5 deg, pavilion 40.8 deg, star 50 %,
 // lower half 75 %, girdle 3.0 % (Medium at both ends), culet none, depth 61.54 %, 0.9 ct, every
@@ -106,7 +90,13 @@ class GradeStation {
     const std::size_t half = 19293120;
     station_.Write("win_sys1.syc", std::string_view(table).substr(0, half));
     station_.Write("win_sys2.syc", std::string_view(table).substr(half));
-    WriteGradeDatabase(kGradeTablesSql);
+    // The grade tables database of the default grade model, split into its two part files.
+    platform::PosixEnv env;
+    gradetables::WriteGradeTablesDatabase(env, root() / "grade-tables.tmp");
+    const std::string bytes = station_.Read("grade-tables.tmp");
+    fs::remove(root() / "grade-tables.tmp");
+    station_.Write("win_sys3.syc", std::string_view(bytes).substr(0, bytes.size() / 2));
+    station_.Write("win_sys4.syc", std::string_view(bytes).substr(bytes.size() / 2));
     station_.Write("data/.keep", "");
     report_export::CreateReportDatabase(root() / "data" / "data.mdb");
     // The program file dates the report: 11/20/2026 10:30:00 local time.
@@ -121,19 +111,6 @@ class GradeStation {
     const std::time_t t = std::mktime(&when);
     utimbuf times{t, t};
     ::utime((root() / "DOVEVOVIDIRO.EXE").c_str(), &times);
-  }
-
-  // Builds the grade tables database from `sql` and splits it into its two part files.
-  void WriteGradeDatabase(const char* sql) {
-    const fs::path file = root() / "grade-tables.tmp";
-    sqlite3* db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    const std::string bytes = station_.Read("grade-tables.tmp");
-    fs::remove(file);
-    station_.Write("win_sys3.syc", std::string_view(bytes).substr(0, bytes.size() / 2));
-    station_.Write("win_sys4.syc", std::string_view(bytes).substr(bytes.size() / 2));
   }
 
   // Writes the measurement file from `keys`; later keys of the same name replace earlier ones.
@@ -161,14 +138,6 @@ class GradeStation {
  private:
   TempStation station_;
 };
-
-// `base` with the keys of `changes` replaced or added.
-inline std::vector<std::pair<std::string, std::string>> With(
-    std::vector<std::pair<std::string, std::string>> base,
-    const std::vector<std::pair<std::string, std::string>>& changes) {
-  base.insert(base.end(), changes.begin(), changes.end());
-  return base;
-}
 
 }  // namespace krm::testing
 
