@@ -48,7 +48,7 @@ long long Rows(const fs::path& root) {
   return std::stoll(rows.at(0).at(0).value_or("-1"));
 }
 
-// A station laid out with the default grade data and the demo stone, graded once.
+// A station laid out with the default grade data and the demo stone, graded once: the clean run.
 class FaultStation {
  public:
   FaultStation() : root_(tmp_.root() / "station") {
@@ -56,6 +56,8 @@ class FaultStation {
     EXPECT_EQ(std::system((init + " > /dev/null").c_str()), 0);
     fs::copy_file(kDemoStone, root_ / "Test.txt");
     EXPECT_EQ(Run(), 0);
+    clean_report_ = ReportBody(root_);
+    clean_recut_ = Slurp(root_ / "data" / "recut.txt");
   }
 
   const fs::path& root() const { return root_; }
@@ -108,10 +110,6 @@ class FaultStation {
     EXPECT_EQ(Slurp(root_ / "data" / "recut.txt"), clean_recut_);
     EXPECT_EQ(Rows(root_), 1);
   }
-  void RememberClean() {
-    clean_report_ = ReportBody(root_);
-    clean_recut_ = Slurp(root_ / "data" / "recut.txt");
-  }
 
  private:
   testing::TempStation tmp_;
@@ -120,70 +118,55 @@ class FaultStation {
   std::string clean_recut_;
 };
 
-// Faults in the grade data: each is made, a run tried on it, then undone.
+// Changes to a station, one step a word pair: "aside P" moves P away, "back P" returns it,
+// "short P" puts a two-byte file at P, "rm P" removes P, "mkdir P" makes a folder at P.
+void Apply(const fs::path& root, const std::string& steps) {
+  std::istringstream in(steps);
+  for (std::string verb, path; in >> verb >> path;) {
+    const fs::path at = root / path, aside = fs::path(at) += ".aside";
+    if (verb == "aside") fs::rename(at, aside);
+    if (verb == "back") fs::remove(at), fs::rename(aside, at);
+    if (verb == "short") std::ofstream(at) << "12";
+    if (verb == "rm") fs::remove(at);
+    if (verb == "mkdir") fs::create_directory(at);
+  }
+}
+
+// A fault in the grade data: made, a run tried on it, then undone.
 struct GradeDataFault {
   const char* name;
-  std::function<void(const fs::path&)> make;
-  std::function<void(const fs::path&)> undo;
+  const char* make;
+  const char* undo;
 };
 
 class GradeDataFaults : public ::testing::TestWithParam<GradeDataFault> {};
 
 TEST_P(GradeDataFaults, RunEndsAndTheNextCleanRunRepairs) {
   FaultStation station;
-  station.RememberClean();
   const auto kept = station.Snapshot();
-  GetParam().make(station.root());
-  const int status = station.Run();
-  EXPECT_LT(status, 128) << "the run was ended by a signal";
+  Apply(station.root(), GetParam().make);
+  EXPECT_LT(station.Run(), 128) << "the run was ended by a signal";
   station.ExpectKept(kept);
-  GetParam().undo(station.root());
+  Apply(station.root(), GetParam().undo);
   EXPECT_EQ(station.Run(), 0);
   station.ExpectRepaired();
 }
 
-void SetAside(const fs::path& path) {
-  fs::rename(path, fs::path(path) += ".aside");
-}
-void PutBack(const fs::path& path) {
-  fs::rename(fs::path(path) += ".aside", path);
-}
-
+// A database joined from a broken part is kept, as on any station, until it is removed.
 INSTANTIATE_TEST_SUITE_P(
     Faults, GradeDataFaults,
-    ::testing::Values(GradeDataFault{"MissingSecondTablePart",
-                                     [](const fs::path& r) { SetAside(r / "win_sys2.syc"); },
-                                     [](const fs::path& r) { PutBack(r / "win_sys2.syc"); }},
-                      GradeDataFault{"TruncatedTableParts",
-                                     [](const fs::path& r) {
-                                       SetAside(r / "win_sys1.syc");
-                                       std::ofstream(r / "win_sys1.syc") << "12";
-                                       fs::remove(r / "windows" / "win_rt1.dll");
-                                     },
-                                     [](const fs::path& r) {
-                                       fs::remove(r / "win_sys1.syc");
-                                       PutBack(r / "win_sys1.syc");
-                                     }},
-                      GradeDataFault{
-                          "GradeTableIsAFolder",
-                          [](const fs::path& r) {
-                            fs::remove(r / "windows" / "win_rt1.dll");
-                            fs::create_directory(r / "windows" / "win_rt1.dll");
-                          },
-                          [](const fs::path& r) { fs::remove(r / "windows" / "win_rt1.dll"); }},
-                      GradeDataFault{"TruncatedDatabasePart",
-                                     [](const fs::path& r) {
-                                       SetAside(r / "win_sys4.syc");
-                                       std::ofstream(r / "win_sys4.syc") << "x";
-                                       fs::remove(r / "windows" / "win_rt2.dll");
-                                     },
-                                     [](const fs::path& r) {
-                                       fs::remove(r / "win_sys4.syc");
-                                       PutBack(r / "win_sys4.syc");
-                                       // A database joined from a broken part is kept, as on any
-                                       // station.
-                                       fs::remove(r / "windows" / "win_rt2.dll");
-                                     }}),
+    ::testing::Values(
+        GradeDataFault{"MissingSecondTablePart", "aside win_sys2.syc", "back win_sys2.syc"},
+        GradeDataFault{"TruncatedTablePart", "aside win_sys1.syc short win_sys1.syc",
+                       "back win_sys1.syc"},
+        GradeDataFault{"TruncatedTablePartNoTable",
+                       "aside win_sys1.syc short win_sys1.syc rm windows/win_rt1.dll",
+                       "back win_sys1.syc"},
+        GradeDataFault{"GradeTableIsAFolder", "rm windows/win_rt1.dll mkdir windows/win_rt1.dll",
+                       "rm windows/win_rt1.dll"},
+        GradeDataFault{"TruncatedDatabasePart",
+                       "aside win_sys4.syc short win_sys4.syc rm windows/win_rt2.dll",
+                       "back win_sys4.syc rm windows/win_rt2.dll"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Faults, ReadOnlyDataFolder) {
@@ -209,7 +192,6 @@ TEST(Faults, ReadOnlyDataFolder) {
 
 TEST(Faults, ReportDatabaseHeldByAnotherProcess) {
   FaultStation station;
-  station.RememberClean();
   const auto kept = station.Snapshot();
   // This process holds the report database for a while; the run waits for it and then exports.
   sqlite3* db = nullptr;
@@ -227,10 +209,8 @@ TEST(Faults, ReportDatabaseHeldByAnotherProcess) {
 
 TEST(Faults, DiskFillsUpWhileGradeFilesAreJoined) {
   FaultStation station;
-  station.RememberClean();
   const auto kept = station.Snapshot();
-  fs::remove(station.root() / "windows" / "win_rt1.dll");
-  fs::remove(station.root() / "windows" / "win_rt2.dll");
+  Apply(station.root(), "rm windows/win_rt1.dll rm windows/win_rt2.dll");
   // No file of the run may grow past 4 KiB: writes beyond fail as on a full disk.
   const int status = station.Run([] {
     ::signal(SIGXFSZ, SIG_IGN);
@@ -245,13 +225,11 @@ TEST(Faults, DiskFillsUpWhileGradeFilesAreJoined) {
 
 TEST(Faults, RunKilledHalfWayIsRepairedByTheNextRun) {
   FaultStation station;
-  station.RememberClean();
   // Kills at spread-out moments of a run that has to join both grade files anew.
   for (const int ms : {0, 2, 5, 10, 20, 40}) {
     SCOPED_TRACE(ms);
     const auto kept = station.Snapshot();
-    fs::remove(station.root() / "windows" / "win_rt1.dll");
-    fs::remove(station.root() / "windows" / "win_rt2.dll");
+    Apply(station.root(), "rm windows/win_rt1.dll rm windows/win_rt2.dll");
     station.Run({}, [ms](pid_t pid) {
       std::this_thread::sleep_for(std::chrono::milliseconds(ms));
       ::kill(pid, SIGKILL);
