@@ -3,55 +3,38 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace krm::text {
 namespace {
 
-std::vector<std::string> Items(std::string_view text) {
-  std::vector<std::string> out;
-  for (std::string_view item : ReadItems(text)) out.emplace_back(item);
+// The items of a text, each followed by "|".
+std::string Items(std::string_view text) {
+  std::string out;
+  for (std::string_view item : ReadItems(text)) out += std::string(item) + "|";
   return out;
 }
 
 TEST(ItemReader, SplitsAtCommasAndLineEnds) {
-  struct Case {
-    std::string text;
-    std::vector<std::string> items;
-  };
-  const Case cases[] = {
-      {"[S]\r\nA=1\r\nB=2\r\n", {"[S]", "A=1", "B=2"}},
-      {"[S]\nA=1\rB=2", {"[S]", "A=1", "B=2"}},
-      {"A=1,5\n", {"A=1", "5"}},
-      {"A=1\n\nB=2\n", {"A=1", "", "B=2"}},
-      {"  A = 1 \t\nB=\n", {"A = 1", "B="}},
-      {"\"A=1,2\" tail,B=2\n", {"A=1,2", "B=2"}},
-      {"\"A=1\nB\"\nC=3", {"A=1\nB", "C=3"}},
-      {"\"open", {"open"}},
-      {"\xEF\xBB\xBF[S]\nA=1", {"[S]", "A=1"}},
-      {"", {}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(Items(c.text), c.items) << c.text;
+  // Byte-order mark, and the three line ends; the last line needs none.
+  EXPECT_EQ(Items("\xEF\xBB\xBF[S]\r\nA=1\nB=2\rC=3"), "[S]|A=1|B=2|C=3|");
+  // A comma, a blank line as one empty item, blanks trimmed but kept inside.
+  EXPECT_EQ(Items("A=1,5\n\n  B = 2 \t\nC=\n"), "A=1|5||B = 2|C=|");
+  // A quoted item runs across commas and line ends; the rest up to the delimiter is dropped.
+  EXPECT_EQ(Items("\"A=1,2\" tail,\"B=1\nC\"\nD=3"), "A=1,2|B=1\nC|D=3|");
+  EXPECT_EQ(Items("\"open"), "open|");
+  EXPECT_EQ(Items(""), "");
 }
 
-TEST(ItemReader, ReportsTheEnd) {
+TEST(ItemReader, EndOfTextAndSplitAtTheFirstEquals) {
   ItemReader reader("A=1\r\n");
-  EXPECT_FALSE(reader.AtEnd());
   EXPECT_EQ(reader.Next(), "A=1");
-  EXPECT_TRUE(reader.AtEnd());
+  EXPECT_TRUE(reader.AtEnd());  // the last line end leaves no empty item behind
   EXPECT_EQ(reader.Next(), std::nullopt);
-}
 
-TEST(ItemReader, SplitsAtTheFirstEquals) {
-  auto kv = SplitItem("A=b=c");
-  ASSERT_TRUE(kv);
-  EXPECT_EQ(kv->key, "A");
-  EXPECT_EQ(kv->value, "b=c");
-  kv = SplitItem("CULET_MM=");
-  ASSERT_TRUE(kv);
-  EXPECT_EQ(kv->value, "");
-  EXPECT_FALSE(SplitItem("no equals"));
-  EXPECT_FALSE(SplitItem(""));
+  EXPECT_EQ(SplitItem("A=b=c").value().key, "A");
+  EXPECT_EQ(SplitItem("A=b=c").value().value, "b=c");
+  EXPECT_EQ(SplitItem("CULET_MM=").value().value, "");
+  for (const char* bad : {"no equals", ""}) EXPECT_FALSE(SplitItem(bad)) << bad;
 }
 
 }  // namespace
