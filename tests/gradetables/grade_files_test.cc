@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gradetables/grade_file_join.h"
+#include "gradetables/grade_table_reader.h"
 #include "gradetables/provisioning.h"
 #include "platform/recording_env.h"
 
@@ -100,6 +101,11 @@ TEST_F(GradeFiles, DatabaseJoinCutShortIsJoinedAgain) {
   EXPECT_EQ(ProvideGradeFiles(env, paths), Provisioning::kReady);
   EXPECT_EQ(station.Read("windows/win_rt2.dll"), "DATAbase");
   EXPECT_FALSE(station.Exists("windows/win_rt2.dll.joining"));
+}
+
+TEST(GradeTableCells, CellNumberOfTheFirstAndLastCell) {
+  EXPECT_EQ(CellNumber(1, 0, 0, 0, 0, 0), 1330560);  // byte position 1330561
+  EXPECT_EQ(CellNumber(28, 43, 34, 8, 7, 11), kGradeTableCells - 1);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// MainFNC: band look-ups on a grade tables database and grid snapping. Class names, the bands
+// MainFNC: band look-ups on a grade tables database, class names and grid snapping. The bands
 // of the default database and girdle pairs found are checked by the whole-station cases, a grade
 // tables database that cannot be read by the fault tests.
 #include "gradetables/main_fnc.h"
@@ -33,6 +33,13 @@ TEST(MainFNC, BandsAreHalfOpenAndRoundedAndTheLastIDCarriesOver) {
   EXPECT_EQ(fnc.eDescription(1.0, "Broken", db.get()), std::nullopt);  // an empty Min
   EXPECT_EQ(fnc.LastDescriptionIDNumber(), 5.0);  // kept by look-ups that found no band
   EXPECT_EQ(fnc.eDescription_ID(5, 3, "GIRDLE_DESC_CLASS", db.get()), std::nullopt);  // only 3, 5
+}
+
+TEST(MainFNC, ClassNamesOutsideOneToFiveAreEmpty) {
+  EXPECT_EQ(MainFNC::eClassName(0), "");
+  EXPECT_EQ(MainFNC::eClassName(1), "Excellent");
+  EXPECT_EQ(MainFNC::eClassName(5), "Poor");
+  EXPECT_EQ(MainFNC::eClassName(6), "");
 }
 
 TEST(MainFNC, GridSnapping) {
