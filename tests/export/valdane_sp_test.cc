@@ -99,7 +99,8 @@ TEST_F(ReportExport, ShippedDatabaseTakesEveryTableAndHostileItemsExecuteNothing
   db.reset();
   std::filesystem::remove(path);
   ASSERT_TRUE(CreateReportDatabase(path).ok() && platform::Database::Open(path, &db).ok());
-  const std::string hostile = "A\"; DROP TABLE Round1; --=1\r\nSTONE_ID\"=x\r\n'CULET_MM'=2\r\n";
+  std::string hostile = "A\"; DROP TABLE Round1; --=1\r\nSTONE_ID\"=x\r\n'CULET_MM'=2\r\n";
+  for (int n = 0; n < 10000; ++n) hostile += "KEY_" + std::to_string(n) + "=1\r\n";
   EXPECT_TRUE(Export(hostile + "CULET MM=3\r\nRound1=4\r\nSTONE_ID=" + std::string(10000, 'S')));
   // One row in every table: a second row or an empty table would show in the values.
   const std::string all = "Round1, Round2, Round3, Round4, Round5, RoundCutSym, UserData";
