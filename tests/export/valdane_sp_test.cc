@@ -43,8 +43,12 @@ class ReportExport : public ::testing::Test {
     std::vector<platform::Row> rows;
     EXPECT_TRUE(db->Query(sql, {}, &rows).ok()) << sql;
     std::string out;
-    for (const auto& row : rows)
-      for (const auto& v : row) out += (out.empty() ? "" : "|") + v.value_or("NULL");
+    for (const auto& row : rows) {
+      for (const auto& v : row) {
+        if (!out.empty()) out += '|';
+        out += v.value_or("NULL");
+      }
+    }
     return out;
   }
 

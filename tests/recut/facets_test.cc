@@ -9,7 +9,7 @@ namespace {
 
 std::string Join(const std::array<FacetEntry, kFacets>& table) {
   std::string texts = table[0].Text();
-  for (int i = 1; i < kFacets; ++i) texts += "," + table[i].Text();
+  for (int i = 1; i < kFacets; ++i) texts.append(",").append(table[i].Text());
   return texts;
 }
 
