@@ -26,7 +26,9 @@ namespace fs = std::filesystem;
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
-  // Appends bytes; a failed write (a full disk) is reported and later writes still try.
+  // Appends bytes, which may be held back until enough have collected or the file is closed. A
+  // failed write (a full disk) is reported by the append or the close that made it, and later
+  // writes still try.
   virtual Status Append(std::string_view data) = 0;
   // Flushes and closes; further calls do nothing.
   virtual Status Close() = 0;

@@ -15,7 +15,8 @@ const std::string kStone =
     "[NumericalParameters]\r\nCUTTING_TYPE=Brilliant\r\nPAVILION_ANGLE_DEG_1=40.8\r\n";
 
 // An advice run on kStone, Very Good, whose grading stand-in gives `grades` one per candidate
-// (ending the run after them) and writes the attempt number as its report.
+// (ending the run after them) and writes the attempt number as its report, which it closes at
+// its end as a grading does.
 struct Advice {
   explicit Advice(std::vector<std::int16_t> grades) {
     files.Write("data/.keep", "");
@@ -23,6 +24,7 @@ struct Advice {
     state.OverallCutClass = 2;
     end = krm_Recut(state, [&](app::RunState& s, const std::filesystem::path&) {
       app::WriteLine(s.report_file, "graded " + std::to_string(++calls));
+      s.report_file.reset();
       if (calls > static_cast<int>(grades.size())) return std::optional(app::RunEnd{});
       s.OverallCutClass = grades[calls - 1];
       return std::optional<app::RunEnd>();
