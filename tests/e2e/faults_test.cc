@@ -27,16 +27,9 @@ namespace fs = std::filesystem;
 const fs::path kBin = KRM_BINARY_DIR;
 const fs::path kDemoStone = fs::path(KRM_SOURCE_DIR) / "data" / "demo" / "Test.txt";
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The report without its first line, which carries the version, the date and the time.
 std::string ReportBody(const fs::path& root) {
-  const std::string report = Slurp(root / "data" / "out.txt");
+  const std::string report = testing::ReadWhole(root / "data" / "out.txt");
   return report.substr(std::min(report.find('\n'), report.size()));
 }
 
@@ -57,7 +50,7 @@ class FaultStation {
     fs::copy_file(kDemoStone, root_ / "Test.txt");
     EXPECT_EQ(Run(), 0);
     clean_report_ = ReportBody(root_);
-    clean_recut_ = Slurp(root_ / "data" / "recut.txt");
+    clean_recut_ = testing::ReadWhole(root_ / "data" / "recut.txt");
   }
 
   const fs::path& root() const { return root_; }
@@ -91,23 +84,26 @@ class FaultStation {
     long long rows;
   };
   Kept Snapshot() const {
-    return {Slurp(root_ / "Test.txt"), Slurp(root_ / "data" / "grade_log.txt"), Rows(root_)};
+    return {testing::ReadWhole(root_ / "Test.txt"),
+            testing::ReadWhole(root_ / "data" / "grade_log.txt"), Rows(root_)};
   }
   void ExpectKept(const Kept& before) const {
-    EXPECT_EQ(Slurp(root_ / "Test.txt"), before.measurement);
-    EXPECT_TRUE(Slurp(root_ / "data" / "grade_log.txt").starts_with(before.grade_log));
+    EXPECT_EQ(testing::ReadWhole(root_ / "Test.txt"), before.measurement);
+    EXPECT_TRUE(testing::ReadWhole(root_ / "data" / "grade_log.txt").starts_with(before.grade_log));
     EXPECT_GE(Rows(root_), before.rows);
   }
 
   // After a run without the fault: both grade files equal their parts and the results are those
   // of the first, clean run.
   void ExpectRepaired() const {
-    EXPECT_EQ(Slurp(root_ / "windows" / "win_rt1.dll"),
-              Slurp(root_ / "win_sys1.syc") + Slurp(root_ / "win_sys2.syc"));
-    EXPECT_EQ(Slurp(root_ / "windows" / "win_rt2.dll"),
-              Slurp(root_ / "win_sys3.syc") + Slurp(root_ / "win_sys4.syc"));
+    EXPECT_EQ(
+        testing::ReadWhole(root_ / "windows" / "win_rt1.dll"),
+        testing::ReadWhole(root_ / "win_sys1.syc") + testing::ReadWhole(root_ / "win_sys2.syc"));
+    EXPECT_EQ(
+        testing::ReadWhole(root_ / "windows" / "win_rt2.dll"),
+        testing::ReadWhole(root_ / "win_sys3.syc") + testing::ReadWhole(root_ / "win_sys4.syc"));
     EXPECT_EQ(ReportBody(root_), clean_report_);
-    EXPECT_EQ(Slurp(root_ / "data" / "recut.txt"), clean_recut_);
+    EXPECT_EQ(testing::ReadWhole(root_ / "data" / "recut.txt"), clean_recut_);
     EXPECT_EQ(Rows(root_), 1);
   }
 

@@ -36,13 +36,6 @@ namespace fs = std::filesystem;
 const fs::path kCases = fs::path(KRM_SOURCE_DIR) / "tests" / "e2e" / "cases";
 const fs::path kBin = KRM_BINARY_DIR;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::vector<std::string> Split(const std::string& text, const std::string& end) {
   std::vector<std::string> lines;
   for (size_t start = 0; start < text.size();) {
@@ -98,7 +91,7 @@ struct Case {
 
 Case ReadCase(const fs::path& dir) {
   Case c;
-  for (std::string line : Split(ReadFile(dir / "case.txt"), "\n")) {
+  for (std::string line : Split(testing::ReadWhole(dir / "case.txt"), "\n")) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
     const size_t blank = line.find(' ');
@@ -152,15 +145,15 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
   for (int i = 0; i < c.runs; ++i) status = std::system(run.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << run;
   EXPECT_EQ(WEXITSTATUS(status), c.exit);
-  EXPECT_EQ(Split(ReadFile(err), "\n"), c.stderr_lines);
+  EXPECT_EQ(Split(testing::ReadWhole(err), "\n"), c.stderr_lines);
 
   int compared = 0;
   for (const auto& [name, where] : kExpected) {
     if (!fs::exists(dir / name)) continue;
     ++compared;
-    const std::string want = Mask(name, ReadFile(dir / name));
+    const std::string want = Mask(name, testing::ReadWhole(dir / name));
     ASSERT_TRUE(fs::exists(root / where)) << where << " was not written";
-    std::string got = Mask(name, ReadFile(root / where));
+    std::string got = Mask(name, testing::ReadWhole(root / where));
     if (auto n = c.head.find(name); n != c.head.end()) {
       size_t end = 0;
       for (size_t i = 0; i < n->second && end != std::string::npos; ++i) {

@@ -69,6 +69,14 @@ class RecordingEnv : public platform::PosixEnv {
   std::tm now_;
 };
 
+// The bytes of a file; "" when it cannot be read.
+inline std::string ReadWhole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 // A fresh, empty folder under the system's temporary folder, removed again at the end of a test.
 class TempStation {
  public:
@@ -92,12 +100,7 @@ class TempStation {
     std::ofstream out(root_ / relative, std::ios::binary | std::ios::trunc);
     out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
   }
-  std::string Read(const fs::path& relative) const {
-    std::ifstream in(root_ / relative, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Read(const fs::path& relative) const { return ReadWhole(root_ / relative); }
   bool Exists(const fs::path& relative) const { return fs::exists(root_ / relative); }
 
  private:
