@@ -75,18 +75,11 @@ std::optional<JoinMemo> Remember(platform::Env& env, const fs::path& first, cons
   return memo;
 }
 
-bool Unchanged(platform::Env& env, const JoinMemo& memo, const fs::path& first,
-               const fs::path& second, const fs::path& target) {
-  const std::optional<JoinMemo> now = Remember(env, first, second, target);
-  return now && now->first == memo.first && now->second == memo.second &&
-         now->target == memo.target;
-}
-
 }  // namespace
 
 JoinResult JoinParts(platform::Env& env, const fs::path& first, const fs::path& second,
                      const fs::path& target, std::optional<JoinMemo>* memo) {
-  if (memo && *memo && Unchanged(env, **memo, first, second, target)) return JoinResult::kJoined;
+  if (memo && *memo && Remember(env, first, second, target) == *memo) return JoinResult::kJoined;
   if (memo) memo->reset();
 
   const fs::path folder = target.parent_path();

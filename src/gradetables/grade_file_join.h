@@ -36,6 +36,7 @@ struct JoinMemo {
   platform::FileIdentity first;
   platform::FileIdentity second;
   platform::FileIdentity target;
+  friend bool operator==(const JoinMemo&, const JoinMemo&) = default;
 };
 
 // Writes `first` followed by `second` into `target` from its first byte on; streams in blocks of
