@@ -80,8 +80,9 @@ class Env {
 
   // Reads the whole file. NotFound when it does not exist, IoError when it cannot be read.
   virtual Status ReadFile(const fs::path& path, std::string* contents) = 0;
-  // Opens for output: `append` false replaces an existing file, true appends to it. The folder
-  // must exist; the file is created with the name exactly as given.
+  // Opens for output: `append` false replaces an existing file (its old bytes are gone once the
+  // file is closed), true appends to it. The folder must exist; the file is created with the name
+  // exactly as given.
   virtual Status OpenWritable(const fs::path& path, bool append,
                               std::unique_ptr<WritableFile>* file) = 0;
   // Opens for binary access; `create` makes a missing file (never shortens an existing one).

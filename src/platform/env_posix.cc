@@ -35,11 +35,17 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 // Collects appended bytes and writes them in large pieces: a grading appends a few hundred short
 // pieces to the report file and the grade log.
+//
+// A file being replaced is written over from its start and cut to what was written when it is
+// closed, rather than emptied when it is opened: a run that ends before the close (a crash) leaves
+// the previous file whole, and the file system is not made to flush an emptied-and-rewritten file
+// at its close.
 class PosixWritableFile : public WritableFile {
  public:
   static constexpr size_t kBufferSize = 64 * 1024;
 
-  explicit PosixWritableFile(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
+  PosixWritableFile(int fd, fs::path path, bool replace)
+      : fd_(fd), path_(std::move(path)), replace_(replace) {}
   ~PosixWritableFile() override { Close(); }
 
   Status Append(std::string_view data) override {
@@ -51,6 +57,12 @@ class PosixWritableFile : public WritableFile {
   Status Close() override {
     if (fd_ < 0) return Status::Ok();
     Status flushed = Flush();
+    if (replace_) {
+      const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+      if ((end < 0 || ::ftruncate(fd_, end) != 0) && flushed.ok()) {
+        flushed = ErrnoStatus(path_, "cannot shorten", errno);
+      }
+    }
     int rc = ::close(fd_);
     fd_ = -1;
     if (!flushed.ok()) return flushed;
@@ -78,6 +90,7 @@ class PosixWritableFile : public WritableFile {
 
   int fd_;
   fs::path path_;
+  bool replace_;
   std::string buffer_;
 };
 
@@ -183,10 +196,10 @@ Status PosixEnv::ReadFile(const fs::path& path, std::string* contents) {
 
 Status PosixEnv::OpenWritable(const fs::path& path, bool append,
                               std::unique_ptr<WritableFile>* file) {
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0);
   int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return ErrnoStatus(path, "cannot open", errno);
-  *file = std::make_unique<PosixWritableFile>(fd, path);
+  *file = std::make_unique<PosixWritableFile>(fd, path, /*replace=*/!append);
   return Status::Ok();
 }
 
