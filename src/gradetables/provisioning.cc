@@ -30,7 +30,7 @@ Provisioning ProvideGradeFiles(platform::Env& env, const app::StationPaths& path
 Status ConnectGradeDatabase(const app::StationPaths& paths,
                             std::unique_ptr<platform::Database>* con) {
   con->reset();
-  return platform::Database::Open(paths.GradeDatabase(), con);
+  return platform::Database::OpenForReading(paths.GradeDatabase(), con);
 }
 
 }  // namespace krm::gradetables

@@ -44,14 +44,41 @@ Database::~Database() {
   }
 }
 
+namespace {
+
+// The path as an SQLite file URI that opens it for reading only and without locks.
+std::string ImmutableUri(const std::filesystem::path& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (unsigned char c : path.string()) {
+    if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~') {
+      uri.push_back(static_cast<char>(c));
+    } else {
+      uri += {'%', kHex[c >> 4], kHex[c & 15]};
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+}  // namespace
+
 Status Database::Open(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
+  return OpenAs(path, path.string(), SQLITE_OPEN_READWRITE, db);
+}
+
+Status Database::OpenForReading(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
+  return OpenAs(path, ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, db);
+}
+
+Status Database::OpenAs(const std::filesystem::path& path, const std::string& name, int flags,
+                        std::unique_ptr<Database>* db) {
   db->reset();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     return Status::NotFound(path.string() + ": no such database file");
   }
   sqlite3* handle = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+  const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string what = path.string() + ": " + (handle ? sqlite3_errmsg(handle) : "cannot open");
     sqlite3_close_v2(handle);
@@ -74,8 +101,8 @@ Status Database::Create(const std::filesystem::path& path, std::unique_ptr<Datab
     return Status::Invalid(path.string() + ": already exists");
   }
   sqlite3* handle = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &handle,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
     std::string what = path.string() + ": " + (handle ? sqlite3_errmsg(handle) : "cannot create");
     sqlite3_close_v2(handle);

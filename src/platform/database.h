@@ -41,6 +41,9 @@ class Database {
   // Opens an existing database read-write. NotFound for a missing file or a folder, Corrupt for a
   // file that is no SQLite database, IoError when it cannot be opened.
   static Status Open(const std::filesystem::path& path, std::unique_ptr<Database>* db);
+  // Opens, as Open does, a database that nothing changes while it is open (the grade tables
+  // database during a grading): for reading only, without file locks or journal checks.
+  static Status OpenForReading(const std::filesystem::path& path, std::unique_ptr<Database>* db);
   // Creates a new, empty database file and opens it. Invalid when something already exists under
   // `path` (an existing file is never touched), IoError when the file cannot be created.
   static Status Create(const std::filesystem::path& path, std::unique_ptr<Database>* db);
@@ -71,6 +74,9 @@ class Database {
 
  private:
   explicit Database(sqlite3* handle) : handle_(handle) {}
+  // Opens the file at `path` under the SQLite file name `name` with the open `flags`.
+  static Status OpenAs(const std::filesystem::path& path, const std::string& name, int flags,
+                       std::unique_ptr<Database>* db);
   Status Error(std::string_view what) const;
   sqlite3* handle_;
 };

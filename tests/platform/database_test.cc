@@ -38,6 +38,21 @@ TEST(Database, RowsAsTextWithBoundParameters) {
   EXPECT_FALSE(db->Query("Select * from NoSuchTable", {}, &rows).ok());
 }
 
+TEST(Database, OpenForReadingAnyPathWithoutWriting) {
+  testing::TempStation station;
+  const auto path = station.root() / "a b%20?#\xC3\xA9.db";
+  std::unique_ptr<Database> db;
+  EXPECT_EQ(Database::OpenForReading(path, &db).code(), Status::Code::kNotFound);
+  ASSERT_TRUE(Database::Create(path, &db).ok() && db->Execute("CREATE TABLE T (A)").ok() &&
+              db->Execute("INSERT INTO T VALUES (7)").ok());
+  db.reset();
+  ASSERT_TRUE(Database::OpenForReading(path, &db).ok());
+  std::vector<Row> rows;
+  EXPECT_TRUE(db->Query("SELECT A FROM T", {}, &rows).ok());
+  EXPECT_EQ(rows, (std::vector<Row>{{"7"}}));
+  EXPECT_FALSE(db->Execute("INSERT INTO T VALUES (8)").ok());
+}
+
 TEST(Database, AffinityOfTheDeclaredType) {
   using enum Affinity;
   const std::pair<const char*, Affinity> cases[] = {
