@@ -3,10 +3,6 @@
 // run benchmark reports its mean time as a multiple of the baseline's (x_cat) and the largest
 // peak resident set of its runs (peak_rss_MiB).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,6 +11,7 @@
 
 #include "bench_stations.h"
 #include "grading/grade_station.h"
+#include "platform/child_process.h"
 
 namespace {
 
@@ -22,29 +19,6 @@ using krm::testing::GradeStation;
 
 GradeStation& Station(char digit) {
   return krm::bench::UnevenStoneStation(digit);
-}
-
-// Runs `argv` to its end with standard output sent to `out` (when given) and returns its peak
-// resident set in KiB. A forked child (unlike a spawned one, which shares this process's memory
-// until it starts the program) begins with no more than this process holds now.
-long Spawn(std::vector<std::string> argv, const std::string& out) {
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd =
-        ::open(out.empty() ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(fd, 1);
-    ::dup2(null, 2);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (pid > 0) ::wait4(pid, &status, 0, &usage);
-  return usage.ru_maxrss;
 }
 
 double baseline_seconds = 0;
@@ -56,7 +30,7 @@ void TimeRuns(benchmark::State& state, const std::vector<std::string>& argv, con
   double total = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    peak = std::max(peak, Spawn(argv, out));
+    peak = std::max(peak, krm::testing::RunChild(argv, out).peak_rss_kib);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     total += took.count();
     state.SetIterationTime(took.count());

@@ -2,12 +2,10 @@
 // grade data, a report database held by another process, a disk that fills up and a run killed
 // half way. Each run must end by itself and lose nothing that was there before it; once the cause
 // is gone, the next run must leave the station as a clean run does.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/child_process.h"
 #include "platform/database.h"
 #include "platform/recording_env.h"
 
@@ -55,26 +54,12 @@ class FaultStation {
 
   const fs::path& root() const { return root_; }
 
-  // Starts the program and waits for it; `in_child` runs in the child before the program starts,
-  // `while_running` in this process right after the start. Gives the exit status, or 128 plus
-  // the signal that ended the run.
+  // Starts the program on the station and waits for it (see testing::RunChild).
   int Run(const std::function<void()>& in_child = {},
           const std::function<void(pid_t)>& while_running = {}) const {
-    const std::string program = (kBin / "DOVEVOVIDIRO").string();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      if (in_child) in_child();
-      ::execl(program.c_str(), program.c_str(), "--app-dir", root_.c_str(),
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    if (while_running) while_running(pid);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return testing::RunChild({(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root_.string()}, "",
+                             in_child, while_running)
+        .status;
   }
 
   // What a run must never lose: the measurement file, the grade log so far and the report rows.
