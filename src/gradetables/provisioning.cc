@@ -16,15 +16,12 @@ Provisioning ProvideGradeFiles(platform::Env& env, const app::StationPaths& path
   if (env.IsRegularFile(mark)) (void)env.RemoveFile(database);
   if (!env.IsRegularFile(database)) {
     std::unique_ptr<platform::WritableFile> file;
-    if (env.IsDirectory(database.parent_path()) && env.OpenWritable(mark, false, &file).ok()) {
-      (void)file->Close();
-    }
+    if (env.OpenWritable(mark, /*append=*/false, &file).ok()) (void)file->Close();
     const JoinResult joined = MakeGradeDatabaseFile(env, paths);
     if (joined == JoinResult::kTargetNotFound) return Provisioning::kEndNow;
     if (joined == JoinResult::kJoined) (void)env.RemoveFile(mark);
   }
-  return env.IsRegularFile(paths.GradeDatabase()) ? Provisioning::kReady
-                                                  : Provisioning::kDatabaseMissing;
+  return env.IsRegularFile(database) ? Provisioning::kReady : Provisioning::kDatabaseMissing;
 }
 
 Status ConnectGradeDatabase(const app::StationPaths& paths,
