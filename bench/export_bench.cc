@@ -33,13 +33,13 @@ struct ExportStation {
 
   ExportStation() {
     station.Write("data/.keep", "");
-    krm::report_export::CreateReportDatabase(station.root() / "data/data.mdb");
+    (void)krm::report_export::CreateReportDatabase(station.root() / "data/data.mdb");
     std::unique_ptr<Database> db;
-    Database::Open(station.root() / "data/data.mdb", &db);
+    (void)Database::Open(station.root() / "data/data.mdb", &db);
     std::string file = "[NumericalParameters]\r\n";
     for (const char* table : kTables) {
       std::vector<krm::platform::Column> columns;
-      db->Columns(table, &columns);
+      (void)db->Columns(table, &columns);
       std::vector<std::string> names, texts;
       for (const auto& column : columns) {
         std::string value = column.affinity == krm::platform::Affinity::kText

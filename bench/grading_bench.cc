@@ -30,7 +30,7 @@ void BM_ReadMeasurementBytes(benchmark::State& state) {
   const auto path = Station().root() / "Test.txt";
   std::string contents;
   for (auto _ : state) {
-    env.ReadFile(path, &contents);
+    (void)env.ReadFile(path, &contents);
     benchmark::DoNotOptimize(contents.data());
   }
 }
@@ -41,7 +41,7 @@ void BM_GradeProvisioned(benchmark::State& state) {
   krm::app::RunState run(env, Station().root());
   run.measurement_path = run.paths.Measurement();
   for (auto _ : state) {
-    env.OpenWritable(run.paths.Report(), false, &run.report_file);
+    (void)env.OpenWritable(run.paths.Report(), false, &run.report_file);
     krm::grading::GradeProvisioned(run);
   }
 }

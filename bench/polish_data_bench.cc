@@ -68,7 +68,7 @@ void BM_ReadFileBytes(benchmark::State& state) {
   krm::platform::PosixEnv env;
   std::string contents;
   for (auto _ : state) {
-    env.ReadFile(MeasurementFile(), &contents);
+    (void)env.ReadFile(MeasurementFile(), &contents);
     benchmark::DoNotOptimize(contents.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
@@ -91,7 +91,7 @@ BENCHMARK(BM_GetPolishData);
 void BM_ParseProfile(benchmark::State& state) {
   krm::platform::PosixEnv env;
   std::string contents;
-  env.ReadFile(MeasurementFile(), &contents);
+  (void)env.ReadFile(MeasurementFile(), &contents);
   for (auto _ : state) {
     krm::app::Profile profile = krm::app::Profile::Parse(contents);
     benchmark::DoNotOptimize(profile);

@@ -18,7 +18,7 @@ std::unique_ptr<platform::WritableFile> OpenOutput(platform::Env& env, const fs:
 }
 
 void CloseOutput(std::unique_ptr<platform::WritableFile>& file) {
-  if (file) file->Close();
+  if (file) (void)file->Close();
   file.reset();
 }
 
@@ -63,7 +63,7 @@ ExitStatus Form_Load(RunState& state) {
   if (auto end = recut::krm_Recut(state)) return end->status;
 
   if (auto batch = env.FindFile(state.paths.FollowUp())) {
-    env.StartBatch(*batch, state.paths.root);
+    (void)env.StartBatch(*batch, state.paths.root);
   }
   return ExitStatus::kOk;
 }

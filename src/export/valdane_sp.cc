@@ -79,7 +79,7 @@ Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view
   // Any failing statement below is a real database failure (names and types are checked first),
   // so the whole export is undone.
   const auto fail = [&db](Status failure) {
-    db.Rollback();
+    (void)db.Rollback();
     return failure;
   };
 

@@ -134,7 +134,7 @@ Status WriteGradeTablesDatabase(platform::Env& env, const std::filesystem::path&
     if (s.ok()) s = db->ExecuteScript(GradeTablesSql());
   }  // closed before a failed file is removed
   if (!s.ok()) {
-    env.RemoveFile(path);
+    (void)env.RemoveFile(path);
     return Status::IoError(path.string() +
                            ": cannot build the grade tables database: " + s.message());
   }

@@ -95,7 +95,7 @@ Status WriteGradeDatabaseParts(platform::Env& env, const fs::path& scratch, cons
   if (!s.ok()) return s;
   std::string bytes;
   s = env.ReadFile(scratch, &bytes);
-  env.RemoveFile(scratch);
+  (void)env.RemoveFile(scratch);
   if (!s.ok()) return s;
   const std::string_view all(bytes);
   s = WritePart(env, first, all.substr(0, all.size() / 2), log);

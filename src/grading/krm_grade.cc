@@ -40,9 +40,9 @@ std::optional<std::int16_t> AsClass(double value) {
 }
 
 void CloseFiles(app::RunState& state) {
-  if (state.report_file) state.report_file->Close();
+  if (state.report_file) (void)state.report_file->Close();
   state.report_file.reset();
-  if (state.grade_log) state.grade_log->Close();
+  if (state.grade_log) (void)state.grade_log->Close();
   state.grade_log.reset();
 }
 

@@ -17,9 +17,17 @@
 namespace krm::platform {
 namespace {
 
+// The system's text for an error number, starting in lower case as the middle of a fault line.
+std::string ErrnoReason(int err) {
+  std::string reason = std::strerror(err);
+  if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') reason[0] += 'a' - 'A';
+  return reason;
+}
+
 Status ErrnoStatus(const fs::path& path, const char* what, int err) {
-  std::string text = std::string(what) + " " + path.string() + ": " + std::strerror(err);
-  return err == ENOENT ? Status::NotFound(text) : Status::IoError(text);
+  std::string reason = ErrnoReason(err);
+  std::string text = std::string(what) + " " + path.string() + ": " + reason;
+  return err == ENOENT ? Status::NotFound(text, reason) : Status::IoError(text, reason);
 }
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -46,7 +54,7 @@ class PosixWritableFile : public WritableFile {
 
   PosixWritableFile(int fd, fs::path path, bool replace)
       : fd_(fd), path_(std::move(path)), replace_(replace) {}
-  ~PosixWritableFile() override { Close(); }
+  ~PosixWritableFile() override { (void)Close(); }
 
   Status Append(std::string_view data) override {
     if (fd_ < 0) return Status::IoError("write to closed file " + path_.string());

@@ -20,7 +20,7 @@ using File = std::unique_ptr<platform::WritableFile>;
 struct AdviceFile {
   File file;
   ~AdviceFile() {
-    if (file) file->Close();
+    if (file) (void)file->Close();
   }
   void Write(std::string_view line) const { app::WriteLine(file, line); }
 };

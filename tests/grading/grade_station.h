@@ -92,13 +92,13 @@ class GradeStation {
     station_.Write("win_sys2.syc", std::string_view(table).substr(half));
     // The grade tables database of the default grade model, split into its two part files.
     platform::PosixEnv env;
-    gradetables::WriteGradeTablesDatabase(env, root() / "grade-tables.tmp");
+    (void)gradetables::WriteGradeTablesDatabase(env, root() / "grade-tables.tmp");
     const std::string bytes = station_.Read("grade-tables.tmp");
     fs::remove(root() / "grade-tables.tmp");
     station_.Write("win_sys3.syc", std::string_view(bytes).substr(0, bytes.size() / 2));
     station_.Write("win_sys4.syc", std::string_view(bytes).substr(bytes.size() / 2));
     station_.Write("data/.keep", "");
-    report_export::CreateReportDatabase(root() / "data" / "data.mdb");
+    (void)report_export::CreateReportDatabase(root() / "data" / "data.mdb");
     // The program file dates the report: 11/20/2026 10:30:00 local time.
     station_.Write("DOVEVOVIDIRO.EXE", "");
     std::tm when = {};
