@@ -10,19 +10,37 @@
 
 namespace {
 
+constexpr std::string_view kProgram = "DOVEVOVIDIRO";
+
 constexpr std::string_view kUsage =
     "usage: DOVEVOVIDIRO [--app-dir DIR]\n"
     "\n"
     "Grades the stone measured in DIR/Test.txt (DIR defaults to the folder of the program),\n"
     "writes DIR/data/out.txt, the grade log, the report database and the recut advice, and\n"
-    "starts DIR/KRM_5.bat.\n"
+    "starts DIR/KRM_5.bat. Prints nothing when every result was written.\n"
     "\n"
-    "Exit status: 0 run completed, 1 measurement file missing, 2 grade data missing,\n"
-    "3 report database missing, 64 usage error.\n";
+    "Exit status:\n"
+    "  0   the run reached its end and wrote every result\n"
+    "  1   the measurement file is missing\n"
+    "  2   the grade tables database is missing, or a grade file could not be joined\n"
+    "  3   the report database is missing or cannot be opened\n"
+    "  5   the run reached its end, but a result could not be made or written; each fault is\n"
+    "      said on standard error as  DOVEVOVIDIRO: WHAT: PATH: REASON\n"
+    "  64  a usage error\n";
 
 int Usage(std::FILE* out, int status) {
   std::fputs(kUsage.data(), out);
   return status;
+}
+
+// The station folder as an absolute path without a trailing separator, so that every file of the
+// station, and the follow-up started in it, is found wherever the program was started from.
+std::filesystem::path StationFolder(const std::filesystem::path& dir) {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::absolute(dir, ec).lexically_normal();
+  if (ec) folder = dir;
+  if (folder.has_relative_path() && folder.filename().empty()) folder = folder.parent_path();
+  return folder;
 }
 
 }  // namespace
@@ -56,5 +74,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "DOVEVOVIDIRO: application folder '%s' does not exist\n", app_dir.c_str());
     return static_cast<int>(krm::app::ExitStatus::kUsage);
   }
-  return static_cast<int>(krm::app::Form_Load(env, app_dir));
+  krm::intake::Station station(env, StationFolder(app_dir));
+  const krm::app::ExitStatus status = krm::app::Form_Load(station);
+  for (const std::string& line : station.faults.Lines(kProgram)) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  return static_cast<int>(status);
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/profile.h"
 #include "export/report_row.h"
+#include "intake/profile.h"
 #include "text/item_reader.h"
 
 namespace krm::report_export {
@@ -21,7 +21,7 @@ constexpr std::string_view kEmptyValue = "N/A";
 
 // The shape name the report program shows for the stone's cutting type.
 std::string ShapeOf(std::string_view contents) {
-  const std::string cutting_type = app::Profile::Parse(contents).Get(kSection, "CUTTING_TYPE");
+  const std::string cutting_type = intake::Profile::Parse(contents).Get(kSection, "CUTTING_TYPE");
   return cutting_type == "Brilliant" ? std::string("Round Brilliant") : cutting_type;
 }
 
@@ -37,35 +37,42 @@ struct TableRow {
 
 }  // namespace
 
-std::optional<app::RunEnd> Valdane_Sp::PublicMain(app::RunState& state) {
+std::optional<intake::RunEnd> Valdane_Sp::PublicMain(intake::Station& station) {
   last_failure_ = Status::Ok();
   connection_.reset();
-  const auto found = state.env.FindFile(state.paths.ReportDatabase());
+  const auto found = intake::FindStationFile(station.env, station.paths.ReportDatabase());
   Status opened = found ? platform::Database::Open(*found, &connection_)
-                        : Status::NotFound(state.paths.ReportDatabase().string() + ": missing");
+                        : Status::NotFound(station.paths.ReportDatabase().string() + ": missing",
+                                           "no such file");
   if (!opened.ok()) {
     last_failure_ = opened;
-    state.env.MessageBox(kDatabaseMissingMessage, kInformationOk, kDatabaseMissingTitle);
-    return app::RunEnd{app::ExitStatus::kReportDatabaseMissing};
+    station.env.MessageBox(kDatabaseMissingMessage, kInformationOk, kDatabaseMissingTitle);
+    return intake::RunEnd{intake::ExitStatus::kReportDatabaseMissing};
   }
-  last_failure_ = ExportPolished(state);
+  last_failure_ = ExportPolished(station);
   return std::nullopt;
 }
 
-Status Valdane_Sp::ExportPolished(app::RunState& state) {
-  const auto path = state.env.FindFile(state.paths.root / "TEST.txt");
-  if (!path) return Status::NotFound("TEST.txt: no measurement file");
+Status Valdane_Sp::ExportPolished(intake::Station& station) {
+  const auto path = intake::FindStationFile(station.env, station.paths.root / "TEST.txt");
+  if (!path) return Status::NotFound("TEST.txt: no measurement file", "no measurement file");
   std::string contents;
-  Status s = state.env.ReadFile(*path, &contents);
+  Status s = station.env.ReadFile(*path, &contents);
   if (!s.ok()) return s;
 
   // The scan: the first item is the section line; every item up to MODEL_IS_SEMI_POLISHED must
   // split into key and value, else nothing is exported.
   text::ItemReader reader(contents);
-  if (!reader.Next()) return Status::Invalid("TEST.txt: empty measurement file");
+  if (!reader.Next()) {
+    return Status::Invalid("TEST.txt: empty measurement file", "the measurement file is empty");
+  }
   while (!reader.AtEnd()) {
     const auto kv = text::SplitItem(*reader.Next());
-    if (!kv) return Status::Invalid("TEST.txt: an item without \"=\"");
+    if (!kv) {
+      return Status::Invalid(
+          "TEST.txt: an item without \"=\"",
+          "the measurement file holds an item without \"=\" before " + std::string(kScanStopKey));
+    }
     if (kv->key == kScanStopKey) break;
   }
   // Every polished stone goes to the round brilliant tables, whatever its cutting type.

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/run_state.h"
+#include "intake/station.h"
 #include "platform/database.h"
 #include "platform/status.h"
 
@@ -38,14 +38,14 @@ class Valdane_Sp {
   // other failure (no measurement file, an item without "=" before MODEL_IS_SEMI_POLISHED, a
   // database error half way) leaves the report tables as they were and gives no value: the run
   // goes on. The connection stays open as long as this object lives.
-  std::optional<app::RunEnd> PublicMain(app::RunState& state);
+  std::optional<intake::RunEnd> PublicMain(intake::Station& station);
 
   // Why the last PublicMain exported nothing; Ok after a complete export.
   const Status& last_failure() const { return last_failure_; }
 
  private:
   // Scans the measurement file and runs the table export; the failure that stopped it, if any.
-  Status ExportPolished(app::RunState& state);
+  Status ExportPolished(intake::Station& station);
   // Writes the items of the measurement file `contents` into the report tables.
   Status ExportRoundTables(std::string_view contents, std::string_view shape);
 

@@ -75,7 +75,7 @@ Status Database::OpenAs(const std::filesystem::path& path, const std::string& na
   db->reset();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    return Status::NotFound(path.string() + ": no such database file");
+    return Status::NotFound(path.string() + ": no such database file", "no such database file");
   }
   sqlite3* handle = nullptr;
   const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
@@ -89,7 +89,7 @@ Status Database::OpenAs(const std::filesystem::path& path, const std::string& na
   // SQLite reads the header lazily; a first look at the schema tells a database from other bytes.
   std::vector<Row> rows;
   Status s = opened->Query("SELECT count(*) FROM sqlite_master", {}, &rows);
-  if (!s.ok()) return Status::Corrupt(path.string() + ": " + s.message());
+  if (!s.ok()) return Status::Corrupt(path.string() + ": " + s.message(), s.reason());
   *db = std::move(opened);
   return Status::Ok();
 }
@@ -114,7 +114,8 @@ Status Database::Create(const std::filesystem::path& path, std::unique_ptr<Datab
 }
 
 Status Database::Error(std::string_view what) const {
-  return Status::IoError(std::string(what) + ": " + sqlite3_errmsg(handle_));
+  const std::string reason = sqlite3_errmsg(handle_);
+  return Status::IoError(std::string(what) + ": " + reason, reason);
 }
 
 Status Database::Query(std::string_view sql, const std::vector<Value>& params,

@@ -34,7 +34,7 @@ void SetSummary(std::string& item, std::string_view prefix, double value) {
 
 }  // namespace
 
-Offsets ReadOffsets(const app::Profile& measurement) {
+Offsets ReadOffsets(const intake::Profile& measurement) {
   auto read = [&](std::string_view key) { return text::ToNumber(measurement.Find(kSection, key)); };
   return {read("OFFSET_GIRDLE_CULET_MM"), read("OFFSET_TABLE_CULET_MM"),
           read("OFFSET_GIRDLE_TABLE_MM")};

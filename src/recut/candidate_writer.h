@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/profile.h"
+#include "intake/profile.h"
 #include "recut/facets.h"
 
 namespace krm::recut {
@@ -19,7 +19,7 @@ struct Offsets {
   double girdle_table = 0;
 };
 
-Offsets ReadOffsets(const app::Profile& measurement);
+Offsets ReadOffsets(const intake::Profile& measurement);
 
 // Rewrites `measurement` (the file's text) for `candidate`: every item becomes one line ended by
 // CR LF, after these replacements:

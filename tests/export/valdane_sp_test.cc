@@ -33,9 +33,9 @@ class ReportExport : public ::testing::Test {
   // Exports a measurement file of `items`; the run always goes on. True when all was exported.
   bool Export(const std::string& items) {
     station.Write("Test.txt", "[NumericalParameters]\r\n" + items + "\r\n");
-    app::RunState state(env, station.root());
+    intake::Station run(env, station.root());
     Valdane_Sp valdane;
-    EXPECT_FALSE(valdane.PublicMain(state));
+    EXPECT_FALSE(valdane.PublicMain(run));
     return valdane.last_failure().ok();
   }
   // The values a query gives, in order, joined with "|" ("NULL" for no value).

@@ -37,16 +37,17 @@ TEST(Symmetry, ClassOfEachParameterOnItsBorders) {
       {"TABLE_MM_MAX=9", 7, 1},  // no diameter: counts as class 1
   };
   for (const auto& [keys, parameter, expected] : cases) {
-    const app::Profile file = app::Profile::Parse("[NumericalParameters]\n" + keys);
-    const auto classes = SymmetryClasses(FormSymmetryValues(MeasurementKeys(file)));
+    const intake::Profile file = intake::Profile::Parse("[NumericalParameters]\n" + keys);
+    const auto classes = SymmetryClasses(FormSymmetryValues(intake::MeasurementKeys(file)));
     EXPECT_EQ(classes[parameter - 1], expected) << keys;
   }
 }
 
 TEST(Symmetry, FacetSpreadStartsFrom0And100) {
-  const app::Profile file = app::Profile::Parse("[NumericalParameters]\nA_1=120\nA_2=130\n");
-  EXPECT_FLOAT_EQ(FacetSpread(MeasurementKeys(file), "A_", 1, 2), 30);   // minimum stays 100
-  EXPECT_FLOAT_EQ(FacetSpread(MeasurementKeys(file), "A_", 1, 3), 130);  // a missing one is 0
+  const intake::Profile file = intake::Profile::Parse("[NumericalParameters]\nA_1=120\nA_2=130\n");
+  EXPECT_FLOAT_EQ(FacetSpread(intake::MeasurementKeys(file), "A_", 1, 2), 30);  // minimum stays 100
+  EXPECT_FLOAT_EQ(FacetSpread(intake::MeasurementKeys(file), "A_", 1, 3),
+                  130);  // a missing one is 0
 }
 
 }  // namespace

@@ -1,19 +1,19 @@
 // Laying out a station folder with the default grade data (`krm-station init DIR`): the four part
 // files of the grade table and the grade tables database, the folder `data` with an empty report
 // database, and a harmless follow-up batch file that only records that it ran.
-#ifndef KRM_GRADETABLES_STATION_INIT_H_
-#define KRM_GRADETABLES_STATION_INIT_H_
+#ifndef KRM_TOOLS_STATION_INIT_H_
+#define KRM_TOOLS_STATION_INIT_H_
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/station_paths.h"
+#include "intake/station_paths.h"
 #include "platform/env.h"
 #include "platform/status.h"
 
-namespace krm::gradetables {
+namespace krm::tools {
 
 // The follow-up batch file of a fresh station: it appends one line to data/krm5_ran.txt.
 inline constexpr std::string_view kFollowUpScript =
@@ -52,8 +52,8 @@ Status WriteGradeDatabaseParts(platform::Env& env, const std::filesystem::path& 
 
 // The report database step of the lay-out: creates data/data.mdb from the report schema when
 // it is missing; an existing one is kept as it is.
-Status LayOutReportDatabase(const app::StationPaths& paths, std::vector<std::string>* log);
+Status LayOutReportDatabase(const intake::StationPaths& paths, std::vector<std::string>* log);
 
-}  // namespace krm::gradetables
+}  // namespace krm::tools
 
-#endif  // KRM_GRADETABLES_STATION_INIT_H_
+#endif  // KRM_TOOLS_STATION_INIT_H_

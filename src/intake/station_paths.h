@@ -1,10 +1,10 @@
 // Where the station's files lie inside the application folder.
-#ifndef KRM_APP_STATION_PATHS_H_
-#define KRM_APP_STATION_PATHS_H_
+#ifndef KRM_INTAKE_STATION_PATHS_H_
+#define KRM_INTAKE_STATION_PATHS_H_
 
 #include <filesystem>
 
-namespace krm::app {
+namespace krm::intake {
 
 namespace fs = std::filesystem;
 
@@ -33,6 +33,6 @@ struct StationPaths {
   fs::path Lock() const { return root / "DOVEVOVIDIRO.lock"; }
 };
 
-}  // namespace krm::app
+}  // namespace krm::intake
 
-#endif  // KRM_APP_STATION_PATHS_H_
+#endif  // KRM_INTAKE_STATION_PATHS_H_

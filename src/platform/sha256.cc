@@ -1,9 +1,9 @@
-#include "gradetables/sha256.h"
+#include "platform/sha256.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace krm::gradetables {
+namespace krm::platform {
 namespace {
 
 constexpr std::uint32_t kRound[64] = {
@@ -102,4 +102,4 @@ std::string Sha256Hex(std::string_view data) {
   return sha.HexDigest();
 }
 
-}  // namespace krm::gradetables
+}  // namespace krm::platform

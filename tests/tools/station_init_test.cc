@@ -1,13 +1,13 @@
 // krm-station init: the folders made on the way, a folder that cannot be made, and refusal and
 // --force. That a fresh station grades with the default data and that its follow-up runs is
 // checked by the whole-station cases, which lay out their stations with it.
-#include "gradetables/station_init.h"
+#include "tools/station_init.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/recording_env.h"
 
-namespace krm::gradetables {
+namespace krm::tools {
 namespace {
 
 class StationInit : public ::testing::Test {
@@ -43,4 +43,4 @@ TEST_F(StationInit, RefusesAnExistingStationUnlessForced) {
 }
 
 }  // namespace
-}  // namespace krm::gradetables
+}  // namespace krm::tools

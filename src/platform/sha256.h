@@ -1,14 +1,14 @@
 // SHA-256 of the grade data, so that a station's grade files can be checked against the sums
 // published with the grade model (krm-station prints them for every part file it writes).
-#ifndef KRM_GRADETABLES_SHA256_H_
-#define KRM_GRADETABLES_SHA256_H_
+#ifndef KRM_PLATFORM_SHA256_H_
+#define KRM_PLATFORM_SHA256_H_
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace krm::gradetables {
+namespace krm::platform {
 
 class Sha256 {
  public:
@@ -29,6 +29,6 @@ class Sha256 {
 // The hex SHA-256 of `data`.
 std::string Sha256Hex(std::string_view data);
 
-}  // namespace krm::gradetables
+}  // namespace krm::platform
 
-#endif  // KRM_GRADETABLES_SHA256_H_
+#endif  // KRM_PLATFORM_SHA256_H_

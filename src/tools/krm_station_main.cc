@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "gradetables/station_init.h"
 #include "platform/env.h"
 #include "platform/env_posix.h"
+#include "tools/station_init.h"
 
 namespace {
 
@@ -41,16 +41,16 @@ int Init(const std::vector<std::string_view>& args) {
   if (!dir || dir->empty()) return Usage();
   krm::platform::PosixEnv env;
   std::vector<std::string> log;
-  const auto result = krm::gradetables::InitStation(env, std::string(*dir), force, &log);
-  std::FILE* out = result == krm::gradetables::InitResult::kDone ? stdout : stderr;
+  const auto result = krm::tools::InitStation(env, std::string(*dir), force, &log);
+  std::FILE* out = result == krm::tools::InitResult::kDone ? stdout : stderr;
   for (const std::string& line : log) std::fprintf(out, "krm-station: %s\n", line.c_str());
   switch (result) {
-    case krm::gradetables::InitResult::kDone:
+    case krm::tools::InitResult::kDone:
       std::printf("krm-station: station laid out in %s\n", std::string(*dir).c_str());
       return 0;
-    case krm::gradetables::InitResult::kRefused:
+    case krm::tools::InitResult::kRefused:
       return 1;
-    case krm::gradetables::InitResult::kFailed:
+    case krm::tools::InitResult::kFailed:
       return 2;
   }
   return 2;

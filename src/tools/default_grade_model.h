@@ -5,8 +5,8 @@
 // crown-pavilion interplay, all in whole numbers; each cell holds the ASCII digit of the worst
 // class. The rows of the grade tables database live in data/grade_tables.sql, which the build
 // compiles into the program.
-#ifndef KRM_GRADETABLES_DEFAULT_GRADE_MODEL_H_
-#define KRM_GRADETABLES_DEFAULT_GRADE_MODEL_H_
+#ifndef KRM_TOOLS_DEFAULT_GRADE_MODEL_H_
+#define KRM_TOOLS_DEFAULT_GRADE_MODEL_H_
 
 #include <cstdint>
 #include <filesystem>
@@ -16,7 +16,7 @@
 #include "platform/env.h"
 #include "platform/status.h"
 
-namespace krm::gradetables {
+namespace krm::tools {
 
 // Number of grid indexes on each axis.
 inline constexpr int kTableSteps = 29;
@@ -57,6 +57,6 @@ std::string_view GradeTablesSql();
 // IoError when the file cannot be written or the script fails; a partly built file is removed.
 Status WriteGradeTablesDatabase(platform::Env& env, const std::filesystem::path& path);
 
-}  // namespace krm::gradetables
+}  // namespace krm::tools
 
-#endif  // KRM_GRADETABLES_DEFAULT_GRADE_MODEL_H_
+#endif  // KRM_TOOLS_DEFAULT_GRADE_MODEL_H_

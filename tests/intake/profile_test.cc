@@ -1,4 +1,4 @@
-#include "app/profile.h"
+#include "intake/profile.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "platform/recording_env.h"
 
-namespace krm::app {
+namespace krm::intake {
 namespace {
 
 // A file of the given lines, each ended by LF.
@@ -51,4 +51,4 @@ TEST(Profile, MissingFileOrFolderReadsAsEmpty) {
 }
 
 }  // namespace
-}  // namespace krm::app
+}  // namespace krm::intake

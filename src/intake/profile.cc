@@ -1,9 +1,9 @@
 // Parsing and lookup of INI-style measurement files.
-#include "app/profile.h"
+#include "intake/profile.h"
 
 #include <algorithm>
 
-namespace krm::app {
+namespace krm::intake {
 namespace {
 
 bool IsBlank(char c) {
@@ -170,4 +170,4 @@ std::string GetString(platform::Env& env, std::string_view section, std::string_
   return Profile::Load(env, path).Get(section, key);
 }
 
-}  // namespace krm::app
+}  // namespace krm::intake

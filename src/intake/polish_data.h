@@ -1,12 +1,12 @@
 // The parameter record and GetPolishData, which fills it from the measurement file.
-#ifndef KRM_APP_POLISH_DATA_H_
-#define KRM_APP_POLISH_DATA_H_
+#ifndef KRM_INTAKE_POLISH_DATA_H_
+#define KRM_INTAKE_POLISH_DATA_H_
 
 #include <string>
 
-#include "app/profile.h"
+#include "intake/profile.h"
 
-namespace krm::app {
+namespace krm::intake {
 
 // Section of the measurement file that holds every key the station reads.
 inline constexpr std::string_view kSection = "NumericalParameters";
@@ -72,6 +72,6 @@ struct PolishData {
 // beyond the single-precision range) is skipped and leaves its field as it was.
 void GetPolishData(const Profile& file, PolishData& record);
 
-}  // namespace krm::app
+}  // namespace krm::intake
 
-#endif  // KRM_APP_POLISH_DATA_H_
+#endif  // KRM_INTAKE_POLISH_DATA_H_

@@ -3,7 +3,7 @@
 // The order of rounding is part of the result: every reading is rounded first, the readings are
 // summed and divided in single precision, and the mean is rounded again. The grade limits are
 // compared with exactly these values.
-#include "app/polish_data.h"
+#include "intake/polish_data.h"
 
 #include <cmath>
 #include <optional>
@@ -12,7 +12,7 @@
 #include "text/number_text.h"
 #include "text/round_decimal.h"
 
-namespace krm::app {
+namespace krm::intake {
 namespace {
 
 using text::RoundDecimal;
@@ -21,7 +21,9 @@ using text::RoundDecimal;
 // a division by zero in the original).
 using Single = std::optional<float>;
 
-Single Finite(float v) { return std::isfinite(v) ? Single(v) : std::nullopt; }
+Single Finite(float v) {
+  return std::isfinite(v) ? Single(v) : std::nullopt;
+}
 
 class Reader {
  public:
@@ -97,7 +99,8 @@ void GetPolishData(const Profile& file, PolishData& r) {
   {
     std::optional<double> lo = in.Number("DIAMETER_MM_MIN");
     std::optional<double> hi = in.Number("DIAMETER_MM_MAX");
-    if (lo && hi && std::isfinite(*lo + *hi)) Store(Finite(RoundDecimal((*lo + *hi) * 0.5, 3)), diameter);
+    if (lo && hi && std::isfinite(*lo + *hi))
+      Store(Finite(RoundDecimal((*lo + *hi) * 0.5, 3)), diameter);
   }
   r.CALC_DIAMETER_MM = diameter;
 
@@ -133,8 +136,7 @@ void GetPolishData(const Profile& file, PolishData& r) {
         r.CALC_PAVILION_DEPTH_PC);
   Store(PercentOf(in.Mean("GIRDLE_WIDE_BEZEL_MM_", 1, 8, 1, 8, 3, 3), diameter),
         r.CALC_GIRDLE_WIDE_BEZEL_PC);
-  Store(PercentOf(in.Mean("CROWN_HEIGHT_MM_", 1, 8, 1, 8, 3, 3), diameter),
-        r.CALC_CROWN_HEIGHT_PC);
+  Store(PercentOf(in.Mean("CROWN_HEIGHT_MM_", 1, 8, 1, 8, 3, 3), diameter), r.CALC_CROWN_HEIGHT_PC);
 
   // 7. Key fields, in record order.
   Store(in.Field("DIAMETER_MM"), r.DIAMETER_MM);
@@ -177,4 +179,4 @@ void GetPolishData(const Profile& file, PolishData& r) {
   Store(in.Field("KOZIBE_DEG"), r.KOZIBE_DEG);
 }
 
-}  // namespace krm::app
+}  // namespace krm::intake

@@ -3,8 +3,8 @@
 // The lookup follows the Windows profile reader that the scanner side relies on: section and key
 // names match without regard to case, blanks around names and values are ignored, one pair of
 // enclosing quotes is removed, and at most 254 characters of a value come back.
-#ifndef KRM_APP_PROFILE_H_
-#define KRM_APP_PROFILE_H_
+#ifndef KRM_INTAKE_PROFILE_H_
+#define KRM_INTAKE_PROFILE_H_
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 
 #include "platform/env.h"
 
-namespace krm::app {
+namespace krm::intake {
 
 class Profile {
  public:
@@ -53,6 +53,6 @@ class Profile {
 std::string GetString(platform::Env& env, std::string_view section, std::string_view key,
                       const platform::fs::path& path);
 
-}  // namespace krm::app
+}  // namespace krm::intake
 
-#endif  // KRM_APP_PROFILE_H_
+#endif  // KRM_INTAKE_PROFILE_H_

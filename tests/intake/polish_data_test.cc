@@ -1,11 +1,11 @@
-#include "app/polish_data.h"
+#include "intake/polish_data.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace krm::app {
+namespace krm::intake {
 namespace {
 
 // `record` after reading a measurement file of the given items, one a line (an item may hold
@@ -58,4 +58,4 @@ TEST(GetPolishData, MassFallbackAndValuesThatCannotBeRead) {
 }
 
 }  // namespace
-}  // namespace krm::app
+}  // namespace krm::intake

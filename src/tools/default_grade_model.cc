@@ -1,4 +1,4 @@
-#include "gradetables/default_grade_model.h"
+#include "tools/default_grade_model.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,14 @@
 #include "gradetables/grade_table_reader.h"
 #include "platform/database.h"
 
-namespace krm::gradetables {
+namespace krm::tools {
+
+using gradetables::kCrownWeight;
+using gradetables::kGradeTableCells;
+using gradetables::kLowerHalfWeight;
+using gradetables::kPavilionWeight;
+using gradetables::kStarWeight;
+using gradetables::kTableWeight;
 namespace {
 
 // A run of grid indexes lo..hi (inclusive) of one class.
@@ -141,4 +148,4 @@ Status WriteGradeTablesDatabase(platform::Env& env, const std::filesystem::path&
   return s;
 }
 
-}  // namespace krm::gradetables
+}  // namespace krm::tools

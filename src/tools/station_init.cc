@@ -1,14 +1,18 @@
-#include "gradetables/station_init.h"
+#include "tools/station_init.h"
 
 #include <algorithm>
 #include <memory>
 
 #include "export/report_database.h"
-#include "gradetables/default_grade_model.h"
 #include "gradetables/grade_table_reader.h"
-#include "gradetables/sha256.h"
+#include "platform/sha256.h"
+#include "tools/default_grade_model.h"
 
-namespace krm::gradetables {
+namespace krm::tools {
+
+using gradetables::kGradeTableCells;
+using gradetables::kTableWeight;
+using platform::Sha256;
 namespace {
 
 namespace fs = std::filesystem;
@@ -61,7 +65,7 @@ Status MakeFolders(platform::Env& env, const fs::path& dir) {
 }
 
 // The files whose presence marks a folder as a laid-out station.
-std::vector<fs::path> StationFiles(const app::StationPaths& paths) {
+std::vector<fs::path> StationFiles(const intake::StationPaths& paths) {
   return {paths.Part(1),    paths.Part(2),      paths.Part(3),        paths.Part(4),
           paths.FollowUp(), paths.GradeTable(), paths.GradeDatabase()};
 }
@@ -103,7 +107,7 @@ Status WriteGradeDatabaseParts(platform::Env& env, const fs::path& scratch, cons
   return s;
 }
 
-Status LayOutReportDatabase(const app::StationPaths& paths, std::vector<std::string>* log) {
+Status LayOutReportDatabase(const intake::StationPaths& paths, std::vector<std::string>* log) {
   bool created = false;
   Status s = report_export::CreateReportDatabase(paths.ReportDatabase(), &created);
   if (s.ok()) log->push_back(created ? "created data/data.mdb" : "kept data/data.mdb");
@@ -112,7 +116,7 @@ Status LayOutReportDatabase(const app::StationPaths& paths, std::vector<std::str
 
 InitResult InitStation(platform::Env& env, const fs::path& dir, bool force,
                        std::vector<std::string>* log) {
-  const app::StationPaths paths(dir);
+  const intake::StationPaths paths(dir);
   std::vector<fs::path> present;
   for (const fs::path& file : StationFiles(paths)) {
     if (auto found = env.FindFile(file)) present.push_back(*found);
@@ -156,4 +160,4 @@ InitResult InitStation(platform::Env& env, const fs::path& dir, bool force,
   return InitResult::kDone;
 }
 
-}  // namespace krm::gradetables
+}  // namespace krm::tools
