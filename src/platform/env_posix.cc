@@ -30,6 +30,12 @@ Status ErrnoStatus(const fs::path& path, const char* what, int err) {
   return err == ENOENT ? Status::NotFound(text, reason) : Status::IoError(text, reason);
 }
 
+// A path that names something other than a regular file.
+Status NotRegular(const fs::path& path, const struct stat& st) {
+  const char* reason = S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file";
+  return Status::IoError(path.string() + " " + reason, reason);
+}
+
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -183,7 +189,7 @@ Status PosixEnv::ReadFile(const fs::path& path, std::string* contents) {
   struct stat st;
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    return Status::IoError(path.string() + " is a folder");
+    return Status::IoError(path.string() + " is a folder", "is a directory");
   }
   if (st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
   char buf[65536];
@@ -214,10 +220,15 @@ Status PosixEnv::OpenWritable(const fs::path& path, bool append,
 Status PosixEnv::OpenBinary(const fs::path& path, bool create, std::unique_ptr<BinaryFile>* file) {
   int fd = ::open(path.c_str(), (create ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0666);
   if (fd < 0) return ErrnoStatus(path, "cannot open", errno);
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
     ::close(fd);
-    return Status::IoError(path.string() + " is not a regular file");
+    return ErrnoStatus(path, "cannot stat", err);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return NotRegular(path, st);
   }
   *file = std::make_unique<PosixBinaryFile>(fd, path);
   return Status::Ok();
@@ -226,7 +237,7 @@ Status PosixEnv::OpenBinary(const fs::path& path, bool create, std::unique_ptr<B
 Status PosixEnv::FileSize(const fs::path& path, std::uint64_t* size) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return ErrnoStatus(path, "cannot stat", errno);
-  if (!S_ISREG(st.st_mode)) return Status::IoError(path.string() + " is not a regular file");
+  if (!S_ISREG(st.st_mode)) return NotRegular(path, st);
   *size = static_cast<std::uint64_t>(st.st_size);
   return Status::Ok();
 }
@@ -241,7 +252,7 @@ Status PosixEnv::LastWriteTime(const fs::path& path, std::time_t* time) {
 Status PosixEnv::Identify(const fs::path& path, FileIdentity* identity) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return ErrnoStatus(path, "cannot stat", errno);
-  if (!S_ISREG(st.st_mode)) return Status::IoError(path.string() + " is not a regular file");
+  if (!S_ISREG(st.st_mode)) return NotRegular(path, st);
   auto ns = [](const timespec& t) {
     return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
   };
@@ -304,14 +315,24 @@ void PosixEnv::MessageBox(std::string_view message, int /*style*/, std::string_v
 }
 
 Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
-  // Double fork so that the batch file runs detached and no zombie is left behind.
+  // The batch file runs detached (double fork, so that no zombie is left behind). A pipe that
+  // closes on exec tells whether it started: the grandchild writes its errno when it cannot.
+  std::error_code ec;
+  const fs::path script = fs::absolute(batch, ec);
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return ErrnoStatus(batch, "cannot start", errno);
   pid_t child = ::fork();
-  if (child < 0) return ErrnoStatus(batch, "cannot start", errno);
+  if (child < 0) {
+    const int err = errno;
+    ::close(pipe_fds[0]);
+    ::close(pipe_fds[1]);
+    return ErrnoStatus(batch, "cannot start", err);
+  }
   if (child == 0) {
+    ::close(pipe_fds[0]);
     ::setsid();
     pid_t grandchild = ::fork();
     if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
-    if (::chdir(folder.c_str()) != 0) ::_exit(127);
     int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
       ::dup2(null, 0);
@@ -319,11 +340,26 @@ Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
       ::dup2(null, 2);
       if (null > 2) ::close(null);
     }
-    ::execl("/bin/sh", "sh", batch.c_str(), static_cast<char*>(nullptr));
+    if (::chdir(folder.c_str()) == 0) {
+      ::execl("/bin/sh", "sh", script.c_str(), static_cast<char*>(nullptr));
+    }
+    const int err = errno;
+    (void)!::write(pipe_fds[1], &err, sizeof err);
     ::_exit(127);
   }
+  ::close(pipe_fds[1]);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int err = 0;
+  ssize_t got;
+  do {
+    got = ::read(pipe_fds[0], &err, sizeof err);
+  } while (got < 0 && errno == EINTR);
+  ::close(pipe_fds[0]);
+  if (got == static_cast<ssize_t>(sizeof err)) return ErrnoStatus(batch, "cannot start", err);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return Status::IoError("cannot start " + batch.string(), "the detached start failed");
   }
   return Status::Ok();
 }
