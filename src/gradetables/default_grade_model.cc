@@ -106,6 +106,41 @@ int ClassIn(const Band (&bands)[N], int index) {
   return 5;
 }
 
+// The class that the total depth gives. In steps of about 0.1 % of the diameter a crown or
+// pavilion step adds about 0.3 % and a girdle step 0.5 %; on the shallow side, where the crown is
+// low, a crown step counts for less than a pavilion step.
+int DepthClass(const TableLimits& r, int c, int p, int g) {
+  const int deep = 3 * (c + p) + 5 * (g - 3);
+  const int shallow = 2 * c + 3 * p + 5 * (g - 3);
+  if (shallow < r.shallow || deep > 3 * r.depth[3]) return 5;
+  if (deep > 3 * r.depth[2]) return 4;
+  if (deep > 3 * r.depth[1]) return 3;
+  if (deep > 3 * r.depth[0]) return 2;
+  return 1;
+}
+
+// The class that the other proportion rules give: crown height, and where light is lost. Each
+// line names the limits of one class; the class is that of the worst limit crossed.
+int LightClass(int t, int c, int p) {
+  const TableLimits& r = kLimits[t];
+  if (c > r.fair_crown_max) return 5;
+  if (c < std::max(r.good_crown_min, GoodCrownMin(p)) || c > r.good_crown_max ||
+      4 * p < 3 * t - 17 || 2 * c + 5 * p > 217 ||
+      (p >= 15 && 2 * p + t <= 44 && 2 * c + 4 * p + t < 108)) {
+    return 4;
+  }
+  if (c < std::max(r.vg_crown_min, VgCrownMin(p)) || c > r.vg_crown_max ||
+      p < std::max(13, r.vg_pavilion_min) || p > 26 || 5 * c + 2 * p > r.vg_slant ||
+      c + 590 < 20 * p + 6 * t || c + 2 * p + t < 63) {
+    return 3;
+  }
+  if (c < std::max(r.ex_crown_min, ExCrownMin(p)) || c > r.ex_crown_max - ExCrownDrop(p) ||
+      p < r.ex_pavilion_min || p > r.ex_pavilion_max) {
+    return 2;
+  }
+  return 1;
+}
+
 // Cells of one (T, C, P) block: S, L and G vary inside it.
 constexpr std::size_t kBlockCells = kPavilionWeight;
 
@@ -135,27 +170,7 @@ int AxisClass(Axis axis, int index) {
 
 int ProportionClass(int t, int c, int p, int g) {
   if (t < 0 || t >= kTableSteps) return 5;
-  const TableLimits& r = kLimits[t];
-  // Total depth in steps of about 0.1 %: a crown or pavilion step adds about 0.3 %, a girdle step
-  // 0.5 %. On the shallow side a crown step counts less than a pavilion step.
-  const int deep = 3 * (c + p) + 5 * (g - 3);
-  const int shallow = 2 * c + 3 * p + 5 * (g - 3);
-  if (c > r.fair_crown_max || shallow < r.shallow || deep > 3 * r.depth[3]) return 5;
-  if (c < std::max(r.good_crown_min, GoodCrownMin(p)) || c > r.good_crown_max ||
-      deep > 3 * r.depth[2] || 4 * p < 3 * t - 17 || 2 * c + 5 * p > 217 ||
-      (p >= 15 && 2 * p + t <= 44 && 2 * c + 4 * p + t < 108)) {
-    return 4;
-  }
-  if (c < std::max(r.vg_crown_min, VgCrownMin(p)) || c > r.vg_crown_max || deep > 3 * r.depth[1] ||
-      p < std::max(13, r.vg_pavilion_min) || p > 26 || 5 * c + 2 * p > r.vg_slant ||
-      c + 590 < 20 * p + 6 * t || c + 2 * p + t < 63) {
-    return 3;
-  }
-  if (c < std::max(r.ex_crown_min, ExCrownMin(p)) || c > r.ex_crown_max - ExCrownDrop(p) ||
-      deep > 3 * r.depth[0] || p < r.ex_pavilion_min || p > r.ex_pavilion_max) {
-    return 2;
-  }
-  return 1;
+  return std::max(LightClass(t, c, p), DepthClass(kLimits[t], c, p, g));
 }
 
 char DefaultCellDigit(int t, int c, int p, int s, int l, int g) {
@@ -177,28 +192,37 @@ void FillDefaultTableSlice(int t, char* out) {
   }
   // A (T, C, P) block is decided by the class of each of its twelve girdle indexes; blocks repeat
   // from one (C, P) to the next, so each distinct one is built once.
+  std::array<int, kGirdleSteps> girdle_axis{};
+  for (int g = 0; g < kGirdleSteps; ++g) girdle_axis[g] = AxisClass(Axis::kGirdle, g);
   std::unordered_map<std::uint64_t, std::array<char, kBlockCells>> blocks;
+  const TableLimits& limits = kLimits[t];
   const int table_class = AxisClass(Axis::kTable, t);
+  std::uint64_t last_key = 0;
+  const char* last_block = nullptr;
   for (int c = 0; c < kCrownSteps; ++c) {
     const int crown_class = std::max(table_class, AxisClass(Axis::kCrown, c));
     for (int p = 0; p < kPavilionSteps; ++p) {
-      const int floor = std::max(crown_class, AxisClass(Axis::kPavilion, p));
+      const int floor = std::max({crown_class, AxisClass(Axis::kPavilion, p), LightClass(t, c, p)});
       std::array<int, kGirdleSteps> girdle{};
       std::uint64_t key = 0;
       for (int g = 0; g < kGirdleSteps; ++g) {
-        girdle[g] = std::max({floor, AxisClass(Axis::kGirdle, g), ProportionClass(t, c, p, g)});
+        girdle[g] = std::max({floor, girdle_axis[g], DepthClass(limits, c, p, g)});
         key = key << 3 | static_cast<std::uint64_t>(girdle[g]);
       }
-      auto [block, added] = blocks.try_emplace(key);
-      if (added) {
-        char* cell = block->second.data();
-        for (int worst : star_lower) {
-          for (int g = 0; g < kGirdleSteps; ++g) {
-            *cell++ = static_cast<char>('0' + std::max(worst, girdle[g]));
+      if (last_block == nullptr || key != last_key) {
+        auto [block, added] = blocks.try_emplace(key);
+        if (added) {
+          char* cell = block->second.data();
+          for (int worst : star_lower) {
+            for (int g = 0; g < kGirdleSteps; ++g) {
+              *cell++ = static_cast<char>('0' + std::max(worst, girdle[g]));
+            }
           }
         }
+        last_key = key;
+        last_block = block->second.data();
       }
-      std::memcpy(out + c * kCrownWeight + p * kPavilionWeight, block->second.data(), kBlockCells);
+      std::memcpy(out + c * kCrownWeight + p * kPavilionWeight, last_block, kBlockCells);
     }
   }
 }
