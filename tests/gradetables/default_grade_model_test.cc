@@ -45,23 +45,6 @@ TEST(DefaultGradeModel, WorkedExamplesCountsAndPublishedSums) {
             "ab057d8f5047ddc95d373f78916e498264de5e5bc2bf0e134c46ca6d9a7a6c9c");
 }
 
-// The slice filler and the cell rule are two ways to the same bytes; the whole table is checked by
-// its sum above, so here every cell of two slices with all their classes is held against the rule.
-TEST(DefaultGradeModel, SliceCellsFollowTheCellRule) {
-  std::vector<char> slice(static_cast<std::size_t>(kTableWeight));
-  for (int t : {7, 20}) {
-    FillDefaultTableSlice(t, slice.data());
-    int wrong = 0;
-    for (int c = 0; c < kCrownSteps; ++c)
-      for (int p = 0; p < kPavilionSteps; ++p)
-        for (int s = 0; s < kStarSteps; ++s)
-          for (int l = 0; l < kLowerHalfSteps; ++l)
-            for (int g = 0; g < kGirdleSteps; ++g)
-              wrong += slice[CellNumber(0, c, p, s, l, g)] != DefaultCellDigit(t, c, p, s, l, g);
-    EXPECT_EQ(wrong, 0) << "table index " << t;
-  }
-}
-
 // The columns of the table of limits, recomputed as the model document derives them: crown limits
 // from the crown height (100 - table) / 2 x tan(crown), D1 to D4 and K from the total depth
 // (crown height + 50 x tan(pavilion) + girdle 3.0 %), and the charts' light limits at odd table
