@@ -16,8 +16,9 @@ namespace {
 // and max, Fair crown max; Very Good crown min and max; Excellent crown min and max, Excellent
 // pavilion min and max; Very Good pavilion min; Very Good slant; K; D1 to D4. The crown columns
 // follow the crown height, K and D the total depth; the rest are the charts' light limits, odd
-// table sizes taken from the parabola through the even ones. Where a table size rules out Very
-// Good or Excellent, their columns repeat the nearest size that allows it.
+// table sizes taken from the parabola through the even ones; below 56 % the Very Good slant
+// continues its line. Where a table size rules out Very Good or Excellent, the other light-limit
+// columns repeat the nearest size that allows it.
 constexpr TableLimits kLimits[kTableSteps] = {
     {0, 29, 33, 13, 26, 23, 33, 17, 23, 13, 263, 9, {41, 45, 51, 64}},     // 44 %
     {0, 29, 34, 13, 26, 23, 33, 17, 23, 13, 259, 11, {42, 46, 52, 65}},    // 45 %
