@@ -23,7 +23,7 @@ constexpr int AxisIndex(Axis axis) {
 // One axis: grid point i has the value base + i x step, computed in double precision.
 struct GridAxis {
   std::string_view name;  // in the words of a grading report: "pavilion angle"
-  std::string_view unit;  // "%" or the degree sign in UTF-8
+  std::string_view unit;  // "%" or the degree sign (station text, code page 1252)
   double base;
   double step;
   int points;
@@ -34,8 +34,8 @@ struct GridAxis {
 
 inline constexpr std::array<GridAxis, kAxes> kGradeGrid = {{
     {"table", "%", 44, 1, 29, 44, 72},
-    {"crown angle", "\u00b0", 20, 0.5, 44, 20, 41.5},
-    {"pavilion angle", "\u00b0", 37.2, 0.2, 35, 37.2, 44},
+    {"crown angle", "\xB0", 20, 0.5, 44, 20, 41.5},
+    {"pavilion angle", "\xB0", 37.2, 0.2, 35, 37.2, 44},
     {"star length", "%", 35, 5, 9, 35, 75},
     {"lower half length", "%", 60, 5, 8, 60, 95},
     {"girdle", "%", 1.5, 0.5, 12, 1.5, 7},

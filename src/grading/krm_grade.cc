@@ -240,10 +240,10 @@ void PaintingRule(const MeasurementKeys& keys, Grading& g) {
                  PaintingText(d.app, d.acp, d.sum, Name(g.running), g.table_name));
   }
   d.rules.push_back({Rule::kPainting, d.painting.running_class, d.painting.degraded,
-                     "crown " + FromSingle(d.acp) + "\u00b0 (" + Name(d.painting.crown_class) +
-                         "), pavilion " + FromSingle(d.app) + "\u00b0 (" +
+                     "crown " + FromSingle(d.acp) + "\xB0 (" + Name(d.painting.crown_class) +
+                         "), pavilion " + FromSingle(d.app) + "\xB0 (" +
                          Name(d.painting.pavilion_class) + "), sum " + FromSingle(d.sum) +
-                         "\u00b0 (" + Name(d.painting.sum_class) + ")"});
+                         "\xB0 (" + Name(d.painting.sum_class) + ")"});
 }
 
 // krm_Symmetry: the symmetry grade is the worst class of the seventeen parameters; its name goes

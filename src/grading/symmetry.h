@@ -41,14 +41,14 @@ enum class Classifier { kBandSetA, kBandSetB, kBandSetC, kFindg4 };
 
 struct SymmetryParameter {
   std::string_view name;  // in a grading report's words
-  std::string_view unit;  // "%" or the degree sign in UTF-8
+  std::string_view unit;  // "%" or the degree sign (station text, code page 1252)
   Classifier classifier;
   float step;  // of findg4; 0 for the band sets
 };
 
 inline constexpr std::array<SymmetryParameter, kSymmetryParameters> kSymmetryTable = {{
     {"out of round", "%", Classifier::kBandSetA, 0},
-    {"twist", "\u00b0", Classifier::kFindg4, 1.2f},
+    {"twist", "\xB0", Classifier::kFindg4, 1.2f},
     {"table edge variation", "%", Classifier::kFindg4, 2.2f},
     {"table off centre", "%", Classifier::kBandSetB, 0},
     {"culet off centre", "%", Classifier::kBandSetB, 0},
@@ -57,13 +57,13 @@ inline constexpr std::array<SymmetryParameter, kSymmetryParameters> kSymmetryTab
     {"crown height variation", "%", Classifier::kBandSetC, 0},
     {"pavilion depth variation", "%", Classifier::kBandSetC, 0},
     {"girdle thickness variation", "%", Classifier::kBandSetC, 0},
-    {"crown angle variation", "\u00b0", Classifier::kBandSetC, 0},
-    {"pavilion angle variation", "\u00b0", Classifier::kBandSetA, 0},
-    {"star angle variation", "\u00b0", Classifier::kFindg4, 2.9f},
+    {"crown angle variation", "\xB0", Classifier::kBandSetC, 0},
+    {"pavilion angle variation", "\xB0", Classifier::kBandSetA, 0},
+    {"star angle variation", "\xB0", Classifier::kFindg4, 2.9f},
     {"star length variation", "%", Classifier::kFindg4, 7.2f},
-    {"upper half angle variation", "\u00b0", Classifier::kFindg4, 4.8f},
+    {"upper half angle variation", "\xB0", Classifier::kFindg4, 4.8f},
     {"lower half length variation", "%", Classifier::kFindg4, 4.8f},
-    {"lower half angle variation", "\u00b0", Classifier::kFindg4, 1.4f},
+    {"lower half angle variation", "\xB0", Classifier::kFindg4, 1.4f},
 }};
 
 constexpr const SymmetryParameter& ParameterOf(Symmetry s) {

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <cctype>
 #include <system_error>
@@ -68,6 +70,33 @@ Status Database::Open(const std::filesystem::path& path, std::unique_ptr<Databas
 
 Status Database::OpenForReading(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
   return OpenAs(path, ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, db);
+}
+
+Status Database::OpenInMemory(std::string_view bytes, std::unique_ptr<Database>* db) {
+  db->reset();
+  sqlite3* handle = nullptr;
+  if (sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close_v2(handle);
+    return Status::IoError("cannot open a database in memory", "out of memory");
+  }
+  std::unique_ptr<Database> opened(new Database(handle));
+  if (!bytes.empty()) {
+    // SQLite takes the copy over and frees it with the connection.
+    auto* copy = static_cast<unsigned char*>(sqlite3_malloc64(bytes.size()));
+    if (copy == nullptr) return Status::IoError("cannot copy a database", "out of memory");
+    std::memcpy(copy, bytes.data(), bytes.size());
+    const int rc =
+        sqlite3_deserialize(handle, "main", copy, static_cast<sqlite3_int64>(bytes.size()),
+                            static_cast<sqlite3_int64>(bytes.size()),
+                            SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY);
+    if (rc != SQLITE_OK) return opened->Error("cannot read the database");
+    std::vector<Row> rows;
+    Status s = opened->Query("SELECT count(*) FROM sqlite_master", {}, &rows);
+    if (!s.ok()) return Status::Corrupt("no database: " + s.message(), s.reason());
+  }
+  *db = std::move(opened);
+  return Status::Ok();
 }
 
 Status Database::OpenAs(const std::filesystem::path& path, const std::string& name, int flags,

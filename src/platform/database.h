@@ -44,6 +44,9 @@ class Database {
   // Opens, as Open does, a database that nothing changes while it is open (the grade tables
   // database during a grading): for reading only, without file locks or journal checks.
   static Status OpenForReading(const std::filesystem::path& path, std::unique_ptr<Database>* db);
+  // Opens a database held in memory: the bytes of a database file (read, as a file's copy), or
+  // a new empty one when `bytes` is empty. Corrupt when the bytes are no database.
+  static Status OpenInMemory(std::string_view bytes, std::unique_ptr<Database>* db);
   // Creates a new, empty database file and opens it. Invalid when something already exists under
   // `path` (an existing file is never touched), IoError when the file cannot be created.
   static Status Create(const std::filesystem::path& path, std::unique_ptr<Database>* db);

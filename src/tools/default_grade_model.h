@@ -15,24 +15,24 @@
 #include <string>
 #include <string_view>
 
+#include "gradetables/grade_grid.h"
 #include "platform/env.h"
 #include "platform/status.h"
 
 namespace krm::tools {
 
 // Number of grid indexes on each axis.
-inline constexpr int kTableSteps = 29;
-inline constexpr int kCrownSteps = 44;
-inline constexpr int kPavilionSteps = 35;
-inline constexpr int kStarSteps = 9;
-inline constexpr int kLowerHalfSteps = 8;
-inline constexpr int kGirdleSteps = 12;
+inline constexpr int kTableSteps = gradetables::kTableAxis.points;
+inline constexpr int kCrownSteps = gradetables::kCrownAxis.points;
+inline constexpr int kPavilionSteps = gradetables::kPavilionAxis.points;
+inline constexpr int kStarSteps = gradetables::kStarAxis.points;
+inline constexpr int kLowerHalfSteps = gradetables::kLowerHalfAxis.points;
+inline constexpr int kGirdleSteps = gradetables::kGirdleAxis.points;
 
 // Size of the first grade table part (win_sys1.syc); the second holds the rest.
 inline constexpr std::int64_t kGradeTableFirstPartSize = 19293120;
 
-// The grid axes of the grade table.
-enum class Axis { kTable, kCrown, kPavilion, kStar, kLowerHalf, kGirdle };
+using gradetables::Axis;
 
 // The best class (1 Excellent .. 5 Poor) that grid index `index` on `axis` allows whatever the
 // other proportions are. An index off the axis gives 5.

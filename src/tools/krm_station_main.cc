@@ -7,6 +7,7 @@
 
 #include "platform/env.h"
 #include "platform/env_posix.h"
+#include "tools/batch_command.h"
 #include "tools/station_init.h"
 
 namespace {
@@ -16,9 +17,17 @@ constexpr std::string_view kUsage =
     "\n"
     "Commands:\n"
     "  init DIR [--force]   lay out a station folder with the default grade data\n"
+    "  grade [--station DIR] [--format jsonl|csv] [--jobs N] PATH...\n"
+    "                       grade measurement files (folders are searched for *.txt) without\n"
+    "                       writing any station file: one record per file on standard output,\n"
+    "                       in the order given; grade data of the station's part files, or of\n"
+    "                       the default grade model\n"
+    "  explain [--station DIR] FILE\n"
+    "                       what limits the stone's grade and what would lift it\n"
     "\n"
-    "Exit status: 0 done; 1 DIR already holds a station (give --force to overwrite it);\n"
-    "2 a file could not be written; 64 a usage error.\n";
+    "Exit status: 0 done; 1 init: DIR already holds a station (give --force to overwrite it),\n"
+    "grade and explain: a file could not be graded; 2 a file could not be written or the grade\n"
+    "data could not be read; 64 a usage error.\n";
 
 int Usage() {
   std::fputs(kUsage.data(), stderr);
@@ -70,7 +79,10 @@ int main(int argc, char** argv) {
       std::printf("krm-station %d.%d.%d\n", v.major, v.minor, v.revision);
       return 0;
     }
-    if (command == "init") return Init(std::vector<std::string_view>(argv + 2, argv + argc));
+    const std::vector<std::string_view> args(argv + 2, argv + argc);
+    if (command == "init") return Init(args);
+    if (command == "grade") return krm::tools::GradeCommand(args);
+    if (command == "explain") return krm::tools::ExplainCommand(args);
   }
   return Usage();
 }

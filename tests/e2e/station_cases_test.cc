@@ -35,7 +35,10 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "grading/grade_station.h"
+#include "text/code_page.h"
 
 namespace krm {
 namespace {
@@ -152,48 +155,71 @@ const std::map<std::string, std::string> kExpected = {{"out.txt", "data/out.txt"
                                                       {"recut.txt", "data/recut.txt"},
                                                       {"test_1.txt", "test_1.txt"}};
 
+// A case's station, laid out in a temporary folder, and the program run on it.
+struct CaseRun {
+  explicit CaseRun(const std::string& name) : dir(kCases / name), c(ReadCase(dir)) {}
+
+  // Lays out the station; false (with a test failure) when it could not be.
+  bool LayOut() {
+    root = plain.root() / c.folder;
+    if (c.grade == "default") {
+      const std::string init = (kBin / "krm-station").string() + " init '" + root.string() + "'";
+      EXPECT_EQ(std::system((init + " > /dev/null").c_str()), 0) << init;
+    } else {
+      EXPECT_TRUE(c.grade.starts_with("digit ")) << c.grade;
+      graded = std::make_unique<testing::GradeStation>(c.grade.back(), c.cells);
+      root = graded->root();
+      if (c.folder != "station") {
+        fs::rename(root, plain.root() / c.folder);
+        root = plain.root() / c.folder;
+      }
+    }
+    if (fs::exists(dir / "Test.txt")) fs::copy_file(dir / "Test.txt", root / c.measurement);
+    for (const auto& path : c.remove) fs::remove_all(root / path);
+    for (const auto& path : c.mkdir) fs::create_directories(root / path);
+    for (const auto& [path, size] : c.truncate) fs::resize_file(root / path, size);
+    if (c.followup) std::ofstream(root / "KRM_5.bat") << "echo ran >> data/krm5_ran.txt\n";
+    return !::testing::Test::HasFailure();
+  }
+
+  // Runs the program as the case says; gives the exit status of the last start.
+  int Run() {
+    const fs::path err = plain.root() / "stderr.txt";
+    std::string start = "cd '" + root.parent_path().string() + "' && ";
+    std::string app_dir = root.string();
+    if (c.app_dir == "relative") app_dir = root.filename().string();
+    if (c.app_dir == "slash") app_dir += "/";
+    if (c.app_dir == "link") {
+      app_dir = (plain.root() / "link to station").string();
+      fs::create_directory_symlink(root, app_dir);
+    }
+    const std::string run = start + "LC_ALL=C '" + (kBin / "DOVEVOVIDIRO").string() +
+                            "' --app-dir '" + app_dir + "' > /dev/null 2> '" + err.string() + "'";
+    int status = 0;
+    for (int i = 0; i < c.runs; ++i) status = std::system(run.c_str());
+    EXPECT_TRUE(WIFEXITED(status)) << run;
+    stderr_lines = Split(testing::ReadWhole(err), "\n");
+    return WEXITSTATUS(status);
+  }
+
+  fs::path dir;
+  Case c;
+  std::unique_ptr<testing::GradeStation> graded;
+  testing::TempStation plain;
+  fs::path root;
+  std::vector<std::string> stderr_lines;
+};
+
 class StationCases : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
-  const fs::path dir = kCases / GetParam();
-  const Case c = ReadCase(dir);
-  std::unique_ptr<testing::GradeStation> graded;
-  testing::TempStation plain;
-  fs::path root = plain.root() / c.folder;
-  if (c.grade == "default") {
-    const std::string init = (kBin / "krm-station").string() + " init '" + root.string() + "'";
-    ASSERT_EQ(std::system((init + " > /dev/null").c_str()), 0) << init;
-  } else {
-    ASSERT_TRUE(c.grade.starts_with("digit ")) << c.grade;
-    graded = std::make_unique<testing::GradeStation>(c.grade.back(), c.cells);
-    root = graded->root();
-    if (c.folder != "station") {
-      fs::rename(root, plain.root() / c.folder);
-      root = plain.root() / c.folder;
-    }
-  }
-  if (fs::exists(dir / "Test.txt")) fs::copy_file(dir / "Test.txt", root / c.measurement);
-  for (const auto& path : c.remove) fs::remove_all(root / path);
-  for (const auto& path : c.mkdir) fs::create_directories(root / path);
-  for (const auto& [path, size] : c.truncate) fs::resize_file(root / path, size);
-  if (c.followup) std::ofstream(root / "KRM_5.bat") << "echo ran >> data/krm5_ran.txt\n";
-
-  const fs::path err = plain.root() / "stderr.txt";
-  std::string start = "cd '" + root.parent_path().string() + "' && ";
-  std::string app_dir = root.string();
-  if (c.app_dir == "relative") app_dir = root.filename().string();
-  if (c.app_dir == "slash") app_dir += "/";
-  if (c.app_dir == "link") {
-    app_dir = (plain.root() / "link to station").string();
-    fs::create_directory_symlink(root, app_dir);
-  }
-  const std::string run = start + "LC_ALL=C '" + (kBin / "DOVEVOVIDIRO").string() +
-                          "' --app-dir '" + app_dir + "' > /dev/null 2> '" + err.string() + "'";
-  int status = 0;
-  for (int i = 0; i < c.runs; ++i) status = std::system(run.c_str());
-  ASSERT_TRUE(WIFEXITED(status)) << run;
-  EXPECT_EQ(WEXITSTATUS(status), c.exit);
-  EXPECT_EQ(Split(testing::ReadWhole(err), "\n"), c.stderr_lines);
+  CaseRun run(GetParam());
+  ASSERT_TRUE(run.LayOut());
+  const fs::path& dir = run.dir;
+  const fs::path& root = run.root;
+  const Case& c = run.c;
+  EXPECT_EQ(run.Run(), c.exit);
+  EXPECT_EQ(run.stderr_lines, c.stderr_lines);
 
   int compared = 0;
   for (const auto& [name, where] : kExpected) {
@@ -219,6 +245,68 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_TRUE(fs::exists(root / "data" / "krm5_ran.txt")) << "KRM_5.bat did not run";
+  }
+}
+
+// The batch grading of a case's measurement file, from the station's part files, agrees with the
+// station run on every value both give: the summary line's grades, the message lines, the snapped
+// crown and pavilion angles and the recut verdict.
+TEST_P(StationCases, BatchAgreesWithTheStationRun) {
+  CaseRun run(GetParam());
+  ASSERT_TRUE(run.LayOut());
+  const int status = run.Run();
+  if (status == 1 || status == 2) GTEST_SKIP() << "the station run graded nothing";
+  for (const std::string& line : run.stderr_lines) {
+    if (line.find(": grade table") != std::string::npos) {
+      GTEST_SKIP() << "the station graded with grade files other than its parts";
+    }
+  }
+  const fs::path records = run.plain.root() / "records.jsonl";
+  const std::string grade = "'" + (kBin / "krm-station").string() + "' grade --station '" +
+                            run.root.string() + "' '" + (run.root / run.c.measurement).string() +
+                            "' > '" + records.string() + "'";
+  ASSERT_EQ(std::system(grade.c_str()), 0) << grade;
+  const auto record = nlohmann::json::parse(testing::ReadWhole(records));
+  const auto station_text = [](const nlohmann::json& j) {
+    return text::Utf8ToCp1252(j.get<std::string>()).value_or("<not station text>");
+  };
+
+  const std::string report = testing::ReadWhole(run.root / "data/out.txt");
+  if (!report.empty()) {
+    const std::vector<std::string> lines = Split(report, "\r\n");
+    const std::vector<std::string> summary = Split(lines[0], ",");
+    ASSERT_GE(summary.size(), 9u);
+    EXPECT_EQ(station_text(record["stone_id"]), summary[0]);
+    EXPECT_EQ(station_text(record["cut_grade"]), summary[5]);
+    EXPECT_EQ(station_text(record["symmetry_grade"]), summary[6]);
+    EXPECT_EQ(station_text(record["table_class_name"]), summary[7]);
+    std::string messages;
+    for (const auto& m : record["messages"]) messages += station_text(m) + ",";
+    for (size_t n = record["messages"].size(); n < 8; ++n) messages += ",";
+    EXPECT_EQ("MSG[1]," + messages, lines[1]);
+    EXPECT_EQ("MSG[2]," + station_text(record["girdle_limit_text"]), lines[2]);
+    EXPECT_EQ("MSG[3]," + station_text(record["degrade_text"]), lines[3]);
+    EXPECT_EQ("MSG[4]," + station_text(record["symmetry_text"]), lines[4]);
+  }
+  const std::string log = testing::ReadWhole(run.root / "data/grade_log.txt");
+  for (const auto& [label, axis] :
+       {std::pair{"Crown Angle ( \xB0 )_4=", 1}, std::pair{"Pavilion Angle ( \xB0 )_4=", 2}}) {
+    const size_t at = log.rfind(label);
+    if (at == std::string::npos) continue;
+    const size_t from = at + std::string(label).size();
+    EXPECT_EQ(station_text(record["proportions"][axis]["snapped"]),
+              log.substr(from, log.find("\r\n", from) - from));
+  }
+  const std::string advice = testing::ReadWhole(run.root / "data/recut.txt");
+  if (status != 3 && !advice.empty()) {
+    const std::vector<std::string> lines = Split(advice, "\r\n");
+    EXPECT_EQ(record["recut"]["verdict"], lines[0]);
+    EXPECT_EQ(station_text(record["recut"]["message"]), lines[1]);
+    if (lines[0] == "Recut = 1") {
+      EXPECT_EQ("Recut_Cut =" + station_text(record["recut"]["candidate"]["cut_grade"]), lines[3]);
+      EXPECT_EQ("Recut_Sym =" + station_text(record["recut"]["candidate"]["symmetry_grade"]),
+                lines[5]);
+    }
   }
 }
 

@@ -1,0 +1,284 @@
+#include "tools/stone_record.h"
+
+#include "gradetables/main_fnc.h"
+#include "intake/polish_data.h"
+#include "intake/profile.h"
+#include "text/code_page.h"
+#include "text/number_text.h"
+
+namespace krm::tools {
+namespace {
+
+using gradetables::AxisIndex;
+using gradetables::GridOf;
+using grading::Symmetry;
+using nlohmann::ordered_json;
+using text::Cp1252ToUtf8;
+
+std::string ClassName(std::int16_t c) {
+  return gradetables::MainFNC::eClassName(c);
+}
+
+// The advice's steps in memory: the candidate file is graded from its text.
+class MemorySteps : public recut::RecutSteps {
+ public:
+  MemorySteps(const LoadedGradeData& data, grading::StoneState& stone)
+      : data_(data), stone_(stone) {}
+  bool BackUp() override { return true; }
+  bool GradeCandidate(int, std::string_view contents, std::optional<intake::RunEnd>*) override {
+    grading::GradeMeasurement(data_.View(), intake::Profile::Parse(contents), stone_, {}, {},
+                              nullptr);
+    return true;
+  }
+
+ private:
+  const LoadedGradeData& data_;
+  grading::StoneState& stone_;
+};
+
+// A number as the station writes it (its shortest text), read back for JSON.
+ordered_json Number(float value) {
+  return text::ToNumber(text::FromSingle(value));
+}
+ordered_json Number(double value) {
+  return text::ToNumber(text::FromDouble(value));
+}
+ordered_json Number(const std::optional<float>& value) {
+  return value ? Number(*value) : ordered_json(nullptr);
+}
+ordered_json Class(std::int16_t c) {
+  return c >= 1 && c <= 5 ? ordered_json(c) : ordered_json(nullptr);
+}
+
+std::string RecutVerdict(const recut::RecutAdvice& advice) {
+  return advice.lines.empty() ? std::string() : advice.lines[0];
+}
+std::string RecutMessage(const recut::RecutAdvice& advice) {
+  return advice.lines.size() < 2 ? std::string() : advice.lines[1];
+}
+
+ordered_json ExplanationJson(const grading::Explanation& e) {
+  ordered_json axes = ordered_json::array();
+  for (const grading::AxisView& view : e.axes) {
+    const gradetables::GridAxis& grid = GridOf(view.axis);
+    auto neighbour = [](const std::optional<double>& value, const std::optional<std::int16_t>& c) {
+      if (!value) return ordered_json(nullptr);
+      return ordered_json{{"value", Number(*value)},
+                          {"class", c ? ordered_json(*c) : ordered_json(nullptr)},
+                          {"class_name", c ? ClassName(*c) : ""}};
+    };
+    axes.push_back({{"name", grid.name},
+                    {"averaged", Number(view.averaged)},
+                    {"snapped", Number(view.snapped)},
+                    {"index", view.index},
+                    {"below", neighbour(view.below_value, view.below_class)},
+                    {"above", neighbour(view.above_value, view.above_class)},
+                    {"limits", view.limits}});
+  }
+  ordered_json better = nullptr;
+  if (e.nearest_better) {
+    ordered_json changes = ordered_json::array();
+    for (const grading::AxisView& view : e.axes) {
+      const int to = e.nearest_better->index[AxisIndex(view.axis)];
+      if (to == view.index) continue;
+      const gradetables::GridAxis& grid = GridOf(view.axis);
+      changes.push_back({{"name", grid.name},
+                         {"from", Number(grid.Point(view.index))},
+                         {"to", Number(grid.Point(to))},
+                         {"steps", to - view.index}});
+    }
+    better = {{"class", e.nearest_better->grade_class},
+              {"class_name", ClassName(e.nearest_better->grade_class)},
+              {"steps", e.nearest_better->steps},
+              {"cell", gradetables::CellNumber(e.nearest_better->index)},
+              {"changes", changes}};
+  }
+  auto rule = [](const grading::RuleOutcome& r) {
+    return ordered_json{{"rule", grading::RuleName(r.rule)},
+                        {"class", Class(r.limit)},
+                        {"numbers", Cp1252ToUtf8(r.numbers)}};
+  };
+  ordered_json acted = ordered_json::array();
+  for (const grading::RuleOutcome& r : e.acted) acted.push_back(rule(r));
+  return {{"verdict", Cp1252ToUtf8(e.verdict)},
+          {"final_rule", rule(e.final_rule)},
+          {"rules", acted},
+          {"axes", axes},
+          {"nearest_better", better}};
+}
+
+}  // namespace
+
+StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::string_view contents) {
+  StoneRecord record;
+  record.file = std::move(file);
+  const intake::Profile measurement = intake::Profile::Parse(contents);
+  record.stone_id = measurement.Get(intake::kSection, "STONE_ID");
+  grading::StoneState& stone = record.stone;
+  grading::GradeMeasurement(data.View(), measurement, stone, {}, {}, nullptr);
+  stone.saved_cut_caption = stone.fields.CutCaption();
+  stone.saved_symmetry_caption = stone.fields.SymmetryCaption();
+  record.explanation = grading::Explain(stone, data.table);
+
+  // The candidates grade a copy, so that the record keeps the stone's own grading.
+  grading::StoneState candidates = stone;
+  MemorySteps steps(data, candidates);
+  std::optional<intake::RunEnd> end;
+  record.recut = recut::AdviseRecut(candidates, measurement, contents, steps, &end);
+  return record;
+}
+
+StoneRecord FailedRecord(std::string file, std::string error) {
+  StoneRecord record;
+  record.file = std::move(file);
+  record.error = std::move(error);
+  return record;
+}
+
+ordered_json ToJson(const StoneRecord& record) {
+  ordered_json j;
+  j["file"] = record.file;
+  if (record.error) {
+    j["error"] = *record.error;
+    return j;
+  }
+  const grading::StoneState& s = record.stone;
+  const grading::GradeDetails& d = s.details;
+  j["stone_id"] = Cp1252ToUtf8(record.stone_id);
+  j["cut_grade"] = Cp1252ToUtf8(s.fields.CutCaption());
+  j["overall_class"] = Class(s.OverallCutClass);
+  j["symmetry_grade"] = s.fields.SymmetryCaption();
+  j["symmetry_class"] = Class(s.SymmetryGrade);
+  j["table_class"] = Class(d.table_class);
+  j["table_class_name"] = d.table_class_name;
+  j["gradable"] = d.gradable;
+  ordered_json proportions = ordered_json::array();
+  for (gradetables::Axis axis : gradetables::kAllAxes) {
+    const int a = AxisIndex(axis);
+    proportions.push_back({{"name", GridOf(axis).name},
+                           {"averaged", Number(record.explanation.axes[a].averaged)},
+                           {"snapped", Cp1252ToUtf8(s.fields.SnappedText(axis))},
+                           {"index", d.index[a]}});
+  }
+  j["proportions"] = proportions;
+  j["cell"] = d.cell;
+  ordered_json messages = ordered_json::array();
+  for (const std::string& m : s.messages) messages.push_back(Cp1252ToUtf8(m));
+  j["messages"] = messages;
+  j["girdle_limit_text"] = Cp1252ToUtf8(s.GirdleLimitText);
+  j["degrade_text"] = Cp1252ToUtf8(s.DegradeText);
+  j["symmetry_text"] = Cp1252ToUtf8(s.SymmetryText);
+  ordered_json symmetry = ordered_json::array();
+  for (int i = 0; i < grading::kSymmetryParameters; ++i) {
+    const std::int16_t c = d.symmetry_classes[i];
+    symmetry.push_back({{"name", grading::kSymmetryTable[i].name},
+                        {"value", Number(d.symmetry.value[i])},
+                        {"class", c},
+                        {"class_name", ClassName(c)}});
+  }
+  j["symmetry"] = symmetry;
+  const recut::RecutAdvice& advice = record.recut;
+  ordered_json recut = {{"verdict", RecutVerdict(advice)},
+                        {"message", Cp1252ToUtf8(RecutMessage(advice))},
+                        {"candidates_graded", advice.attempts}};
+  if (advice.candidate) {
+    ordered_json pavilion = ordered_json::array(), crown = ordered_json::array();
+    for (const recut::FacetEntry& e : advice.candidate->pavilion) pavilion.push_back(e.Text());
+    for (const recut::FacetEntry& e : advice.candidate->crown) crown.push_back(e.Text());
+    recut["candidate"] = {{"attempt", advice.successful_attempt},
+                          {"cut_grade", Cp1252ToUtf8(advice.cut_caption)},
+                          {"symmetry_grade", advice.symmetry_caption},
+                          {"pavilion_angles", pavilion},
+                          {"crown_angles", crown}};
+  } else {
+    recut["candidate"] = nullptr;
+  }
+  j["recut"] = recut;
+  j["explain"] = ExplanationJson(record.explanation);
+  return j;
+}
+
+std::vector<std::string> CsvHeader() {
+  std::vector<std::string> h = {"file",        "error",           "stone_id",
+                                "cut_grade",   "overall_class",   "symmetry_grade",
+                                "table_class", "table_class_name"};
+  for (const gradetables::GridAxis& grid : gradetables::kGradeGrid) {
+    std::string name(grid.name);
+    for (char& c : name) c = c == ' ' ? '_' : c;
+    h.push_back(name + "_snapped");
+    h.push_back(name + "_index");
+  }
+  for (const char* name :
+       {"cell", "messages", "girdle_limit_text", "degrade_text", "symmetry_text"}) {
+    h.push_back(name);
+  }
+  for (const grading::SymmetryParameter& p : grading::kSymmetryTable) {
+    std::string name(p.name);
+    for (char& c : name) c = (c == ' ' || c == '/') ? '_' : c;
+    h.push_back(name);
+    h.push_back(name + "_class");
+  }
+  for (const char* name : {"recut_verdict", "recut_message", "recut_attempt", "verdict"}) {
+    h.push_back(name);
+  }
+  return h;
+}
+
+std::vector<std::string> CsvRow(const StoneRecord& record) {
+  std::vector<std::string> row = {record.file, record.error.value_or("")};
+  if (record.error) {
+    row.resize(CsvHeader().size());
+    return row;
+  }
+  const grading::StoneState& s = record.stone;
+  const grading::GradeDetails& d = s.details;
+  const auto cls = [](std::int16_t c) {
+    return c >= 1 && c <= 5 ? std::to_string(c) : std::string();
+  };
+  for (const std::string& field :
+       {record.stone_id, s.fields.CutCaption(), cls(s.OverallCutClass), s.fields.SymmetryCaption(),
+        cls(d.table_class), d.table_class_name}) {
+    row.push_back(Cp1252ToUtf8(field));
+  }
+  for (gradetables::Axis axis : gradetables::kAllAxes) {
+    row.push_back(Cp1252ToUtf8(s.fields.SnappedText(axis)));
+    row.push_back(std::to_string(d.index[AxisIndex(axis)]));
+  }
+  row.push_back(std::to_string(d.cell));
+  std::string messages;
+  for (const std::string& m : s.messages) messages += (messages.empty() ? "" : "\n") + m;
+  const std::string* texts[] = {&messages, &s.GirdleLimitText, &s.DegradeText, &s.SymmetryText};
+  for (const std::string* text : texts) row.push_back(Cp1252ToUtf8(*text));
+  for (int i = 0; i < grading::kSymmetryParameters; ++i) {
+    const auto& v = d.symmetry.value[i];
+    row.push_back(v ? text::FromSingle(*v) : "");
+    row.push_back(std::to_string(d.symmetry_classes[i]));
+  }
+  row.push_back(RecutVerdict(record.recut));
+  row.push_back(Cp1252ToUtf8(RecutMessage(record.recut)));
+  row.push_back(record.recut.candidate ? std::to_string(record.recut.successful_attempt) : "");
+  row.push_back(Cp1252ToUtf8(record.explanation.verdict));
+  return row;
+}
+
+std::string CsvLine(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i) line.push_back(',');
+    const std::string& f = fields[i];
+    if (f.find_first_of(",\"\r\n") == std::string::npos) {
+      line += f;
+      continue;
+    }
+    line.push_back('"');
+    for (char c : f) {
+      if (c == '"') line.push_back('"');
+      line.push_back(c);
+    }
+    line.push_back('"');
+  }
+  line += "\r\n";
+  return line;
+}
+
+}  // namespace krm::tools
