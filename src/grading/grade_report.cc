@@ -105,11 +105,25 @@ void SummaryAndMessages(StoneState& stone, ReportWriter& out, const MeasurementK
   out.Log("KRM_OVERALL_Cut=" + cut);
   out.Log("KRM_OVERALL_SYM=" + symmetry);
 
-  for (int count = stone.MessageCount; count <= 7; ++count) stone.MessageList.push_back(',');
   out.Report("MSG[1]," + stone.MessageList);
   out.Report("MSG[2]," + stone.GirdleLimitText);
   out.Report("MSG[3]," + stone.DegradeText);
   out.Report("MSG[4]," + stone.SymmetryText);
+}
+
+// What the rows do to the stone, file or no file: the message list is padded to eight fields and
+// three record fields are rounded to one place in place, as their rows take them.
+struct RowFields {
+  float star_angle;
+  float upper_angle;
+  float total_depth;
+};
+RowFields ApplyRowEffects(StoneState& stone) {
+  for (int count = stone.MessageCount; count <= 7; ++count) stone.MessageList.push_back(',');
+  intake::PolishData& r = stone.polish;
+  return {text::RoundDecimalInPlace(r.CALC_STAR_ANGLE_DEG, 1),
+          text::RoundDecimalInPlace(r.CALC_UPPER_ANGLE_DEG, 1),
+          text::RoundDecimalInPlace(r.CALC_TOTAL_DEPTH_PC, 1)};
 }
 
 }  // namespace
@@ -128,6 +142,10 @@ std::optional<float> MillimetreRowSpread(const MeasurementKeys& keys, std::strin
 
 void WriteGradeReport(StoneState& stone, const MeasurementKeys& keys, GradeOutputs outputs,
                       const ReportStamp& stamp) {
+  // The total depth row shows the depth before and after its rounding.
+  const std::string depth = FixedSingle(stone.polish.CALC_TOTAL_DEPTH_PC, 2);
+  const RowFields rounded = ApplyRowEffects(stone);
+  if (!outputs.report && !outputs.grade_log) return;
   ReportWriter out(outputs);
   SummaryAndMessages(stone, out, keys, stamp);
   intake::PolishData& r = stone.polish;
@@ -166,14 +184,12 @@ void WriteGradeReport(StoneState& stone, const MeasurementKeys& keys, GradeOutpu
   out.ParameterRow("Pavilion Angle ( \xB0 )", v);
 
   v = {KeyFixed(keys, "STAR_ANGLE_DEG_MIN", 2), KeyFixed(keys, "STAR_ANGLE_DEG_MAX", 2),
-       FixedSingle(r.STAR_ANGLE_DEG, 2),
-       FromSingle(text::RoundDecimalInPlace(r.CALC_STAR_ANGLE_DEG, 1))};
+       FixedSingle(r.STAR_ANGLE_DEG, 2), FromSingle(rounded.star_angle)};
   Deviation(v, S::kStarAngleSpread, sym[S::kStarAngleSpread]);
   out.ParameterRow("Star Angle ( \xB0 )", v);
 
   v = {KeyFixed(keys, "UPPER_ANGLE_DEG_MIN", 2), KeyFixed(keys, "UPPER_ANGLE_DEG_MAX", 2),
-       FixedSingle(r.UPPER_ANGLE_DEG, 2),
-       FromSingle(text::RoundDecimalInPlace(r.CALC_UPPER_ANGLE_DEG, 1))};
+       FixedSingle(r.UPPER_ANGLE_DEG, 2), FromSingle(rounded.upper_angle)};
   Deviation(v, S::kUpperAngleSpread, sym[S::kUpperAngleSpread]);
   out.ParameterRow("Upper Angle ( \xB0 )", v);
 
@@ -221,10 +237,7 @@ void WriteGradeReport(StoneState& stone, const MeasurementKeys& keys, GradeOutpu
             MillimetreRowSpread(keys, "PAVILION_DEPTH_MM_MAX", "PAVILION_DEPTH_MM_MIN"));
   out.ParameterRow("Pavilion Depth (mm) - % ", v);
 
-  const std::string depth = FixedSingle(r.CALC_TOTAL_DEPTH_PC, 2);
-  out.SingleValueRow("Total Depth ( % )",
-                     {depth, FixedSingle(text::RoundDecimalInPlace(r.CALC_TOTAL_DEPTH_PC, 1), 1)},
-                     2);
+  out.SingleValueRow("Total Depth ( % )", {depth, FixedSingle(rounded.total_depth, 1)}, 2);
 
   v = {FixedDouble(d.crown_painting, 2),
        FromSingle(d.acp),

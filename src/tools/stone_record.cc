@@ -15,10 +15,6 @@ using grading::Symmetry;
 using nlohmann::ordered_json;
 using text::Cp1252ToUtf8;
 
-std::string ClassName(std::int16_t c) {
-  return gradetables::MainFNC::eClassName(c);
-}
-
 // The advice's steps in memory: the candidate file is graded from its text.
 class MemorySteps : public recut::RecutSteps {
  public:
@@ -57,41 +53,21 @@ std::string RecutMessage(const recut::RecutAdvice& advice) {
   return advice.lines.size() < 2 ? std::string() : advice.lines[1];
 }
 
+// The explanation's verdict and rules; its view of the grade table along each axis goes with the
+// proportions.
 ordered_json ExplanationJson(const grading::Explanation& e) {
-  ordered_json axes = ordered_json::array();
-  for (const grading::AxisView& view : e.axes) {
-    const gradetables::GridAxis& grid = GridOf(view.axis);
-    auto neighbour = [](const std::optional<double>& value, const std::optional<std::int16_t>& c) {
-      if (!value) return ordered_json(nullptr);
-      return ordered_json{{"value", Number(*value)},
-                          {"class", c ? ordered_json(*c) : ordered_json(nullptr)},
-                          {"class_name", c ? ClassName(*c) : ""}};
-    };
-    axes.push_back({{"name", grid.name},
-                    {"averaged", Number(view.averaged)},
-                    {"snapped", Number(view.snapped)},
-                    {"index", view.index},
-                    {"below", neighbour(view.below_value, view.below_class)},
-                    {"above", neighbour(view.above_value, view.above_class)},
-                    {"limits", view.limits}});
-  }
   ordered_json better = nullptr;
   if (e.nearest_better) {
-    ordered_json changes = ordered_json::array();
+    ordered_json changes = ordered_json::object();
     for (const grading::AxisView& view : e.axes) {
       const int to = e.nearest_better->index[AxisIndex(view.axis)];
       if (to == view.index) continue;
-      const gradetables::GridAxis& grid = GridOf(view.axis);
-      changes.push_back({{"name", grid.name},
-                         {"from", Number(grid.Point(view.index))},
-                         {"to", Number(grid.Point(to))},
-                         {"steps", to - view.index}});
+      changes[std::string(GridOf(view.axis).name)] = Number(GridOf(view.axis).Point(to));
     }
     better = {{"class", e.nearest_better->grade_class},
-              {"class_name", ClassName(e.nearest_better->grade_class)},
               {"steps", e.nearest_better->steps},
               {"cell", gradetables::CellNumber(e.nearest_better->index)},
-              {"changes", changes}};
+              {"changes", std::move(changes)}};
   }
   auto rule = [](const grading::RuleOutcome& r) {
     return ordered_json{{"rule", grading::RuleName(r.rule)},
@@ -102,9 +78,8 @@ ordered_json ExplanationJson(const grading::Explanation& e) {
   for (const grading::RuleOutcome& r : e.acted) acted.push_back(rule(r));
   return {{"verdict", Cp1252ToUtf8(e.verdict)},
           {"final_rule", rule(e.final_rule)},
-          {"rules", acted},
-          {"axes", axes},
-          {"nearest_better", better}};
+          {"rules", std::move(acted)},
+          {"nearest_better", std::move(better)}};
 }
 
 }  // namespace
@@ -152,13 +127,20 @@ ordered_json ToJson(const StoneRecord& record) {
   j["table_class"] = Class(d.table_class);
   j["table_class_name"] = d.table_class_name;
   j["gradable"] = d.gradable;
-  ordered_json proportions = ordered_json::array();
-  for (gradetables::Axis axis : gradetables::kAllAxes) {
-    const int a = AxisIndex(axis);
-    proportions.push_back({{"name", GridOf(axis).name},
-                           {"averaged", Number(record.explanation.axes[a].averaged)},
-                           {"snapped", Cp1252ToUtf8(s.fields.SnappedText(axis))},
-                           {"index", d.index[a]}});
+  // Each proportion with the classes of the cells one grid step either side of the stone's.
+  ordered_json proportions = ordered_json::object();
+  for (const grading::AxisView& view : record.explanation.axes) {
+    auto neighbour = [](const std::optional<double>& value, const std::optional<std::int16_t>& c) {
+      if (!value) return ordered_json(nullptr);
+      return ordered_json{{"value", Number(*value)}, {"class", c ? ordered_json(*c) : nullptr}};
+    };
+    proportions[std::string(GridOf(view.axis).name)] = {
+        {"averaged", Number(view.averaged)},
+        {"snapped", Cp1252ToUtf8(s.fields.SnappedText(view.axis))},
+        {"index", view.index},
+        {"below", neighbour(view.below_value, view.below_class)},
+        {"above", neighbour(view.above_value, view.above_class)},
+        {"limits", view.limits}};
   }
   j["proportions"] = proportions;
   j["cell"] = d.cell;
@@ -168,13 +150,10 @@ ordered_json ToJson(const StoneRecord& record) {
   j["girdle_limit_text"] = Cp1252ToUtf8(s.GirdleLimitText);
   j["degrade_text"] = Cp1252ToUtf8(s.DegradeText);
   j["symmetry_text"] = Cp1252ToUtf8(s.SymmetryText);
-  ordered_json symmetry = ordered_json::array();
+  ordered_json symmetry = ordered_json::object();
   for (int i = 0; i < grading::kSymmetryParameters; ++i) {
-    const std::int16_t c = d.symmetry_classes[i];
-    symmetry.push_back({{"name", grading::kSymmetryTable[i].name},
-                        {"value", Number(d.symmetry.value[i])},
-                        {"class", c},
-                        {"class_name", ClassName(c)}});
+    symmetry[std::string(grading::kSymmetryTable[i].name)] = {
+        {"value", Number(d.symmetry.value[i])}, {"class", d.symmetry_classes[i]}};
   }
   j["symmetry"] = symmetry;
   const recut::RecutAdvice& advice = record.recut;
