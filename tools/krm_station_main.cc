@@ -8,6 +8,7 @@
 #include "gradetables/station_init.h"
 #include "platform/env.h"
 #include "platform/env_posix.h"
+#include "tools/archive_command.h"
 
 namespace {
 
@@ -15,13 +16,24 @@ constexpr std::string_view kUsage =
     "usage: krm-station COMMAND [ARGS]\n"
     "\n"
     "Commands:\n"
-    "  init DIR [--force]   lay out a station folder with the default grade data\n"
+    "  init DIR [--force]   lay out a station folder with the default grade data\n";
+
+constexpr std::string_view kExitStatus =
     "\n"
-    "Exit status: 0 done; 1 DIR already holds a station (give --force to overwrite it);\n"
-    "2 a file could not be written; 64 a usage error.\n";
+    "Exit status: 0 done; 64 a usage error.\n"
+    "init: 1 DIR already holds a station (give --force to overwrite it); 2 a file could not be\n"
+    "written.\n"
+    "archive: 1 the station has no archive server (send); 2 the station's archive could not be\n"
+    "read or written; 3 the server was not reached or refused the records, which wait.\n";
+
+void PrintUsage(std::FILE* to) {
+  std::fputs(kUsage.data(), to);
+  std::fputs(krm::tools::kArchiveUsage, to);
+  std::fputs(kExitStatus.data(), to);
+}
 
 int Usage() {
-  std::fputs(kUsage.data(), stderr);
+  PrintUsage(stderr);
   return 64;
 }
 
@@ -62,7 +74,7 @@ int main(int argc, char** argv) {
   if (argc >= 2) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h") {
-      std::fputs(kUsage.data(), stdout);
+      PrintUsage(stdout);
       return 0;
     }
     if (command == "--version") {
@@ -70,7 +82,13 @@ int main(int argc, char** argv) {
       std::printf("krm-station %d.%d.%d\n", v.major, v.minor, v.revision);
       return 0;
     }
-    if (command == "init") return Init(std::vector<std::string_view>(argv + 2, argv + argc));
+    const std::vector<std::string_view> args(argv + 2, argv + argc);
+    if (command == "init") return Init(args);
+    if (command == "archive") {
+      krm::platform::PosixEnv env;
+      const int status = krm::tools::ArchiveCommand(env, args, stdout, stderr);
+      return status == 64 ? Usage() : status;
+    }
   }
   return Usage();
 }
