@@ -89,7 +89,27 @@ LocalArchive::~LocalArchive() {
   sqlite3_finalize(insert_);
   sqlite3_finalize(mark_);
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (log_frames_ >= kCloseCheckpointFrames) EmptyLog();
   sqlite3_close_v2(db_);
+}
+
+int LocalArchive::OnCommit(void* self, sqlite3*, const char*, int frames) {
+  auto* archive = static_cast<LocalArchive*>(self);
+  archive->log_frames_ = frames;
+  // A batch folds its log now and then, so that the log stays within bounds.
+  if (frames >= kBatchCheckpointFrames) archive->EmptyLog();
+  return SQLITE_OK;
+}
+
+void LocalArchive::EmptyLog() {
+  // Without waiting for readers (a lab's query, `archive list`): when one is in the way, the
+  // next run tries again.
+  sqlite3_busy_timeout(db_, 0);
+  if (sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) ==
+      SQLITE_OK) {
+    log_frames_ = 0;
+  }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
 }
 
 Status LocalArchive::Error(std::string_view what) const {
@@ -128,10 +148,17 @@ Status LocalArchive::Open(const std::filesystem::path& path, OpenMode mode,
     return Status::IoError(path.string() + ": " + reason, reason);
   }
   std::unique_ptr<LocalArchive> opened(new LocalArchive(db));
-  sqlite3_busy_timeout(db, 10000);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   // The write-ahead log lets readers (a lab's queries, `archive list`) and a run work at once; in
   // that mode a commit is safe against a crash of the program without waiting for the disk.
+  // Folding the log into the database (a checkpoint) waits for the disk, so it is not done by
+  // every run that closes the archive (SQLite's way) but by the one that finds the log grown past
+  // kCloseCheckpointFrames, and the log is then emptied: the next run that opens the archive
+  // reads all of the log, so it is kept small.
+  // (The hook takes the place of SQLite's automatic checkpoints.)
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   Status s = opened->Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;");
+  sqlite3_wal_hook(db, &LocalArchive::OnCommit, opened.get());
   if (s.ok()) s = opened->Migrate();
   if (!s.ok()) return Status::IoError(path.string() + ": " + s.reason(), s.reason());
   *archive = std::move(opened);
@@ -139,14 +166,22 @@ Status LocalArchive::Open(const std::filesystem::path& path, OpenMode mode,
 }
 
 Status LocalArchive::Migrate() {
-  Status s = Exec("BEGIN IMMEDIATE");
-  if (!s.ok()) return s;
-  int version = 0;
-  {
+  const auto read_version = [this](int* version) {
     Statement st;
     if (Status p = Prepare("PRAGMA user_version", &st.stmt); !p.ok()) return p;
     if (sqlite3_step(st.stmt) != SQLITE_ROW) return Error("archive");
-    version = sqlite3_column_int(st.stmt, 0);
+    *version = sqlite3_column_int(st.stmt, 0);
+    return Status::Ok();
+  };
+  // Mostly the schema is current: one look without the write lock.
+  int version = 0;
+  if (Status s = read_version(&version); !s.ok()) return s;
+  if (version == kSchemaVersion) return Status::Ok();
+  Status s = Exec("BEGIN IMMEDIATE");
+  if (s.ok()) s = read_version(&version);
+  if (!s.ok()) {
+    (void)Exec("ROLLBACK");
+    return s;
   }
   if (version > kSchemaVersion) {
     (void)Exec("ROLLBACK");

@@ -76,7 +76,18 @@ class LocalArchive {
   Status FileDigest(platform::Env& env, const std::filesystem::path& path, std::string* sha256);
 
  private:
+  // How long a statement waits for another process's lock on the archive.
+  static constexpr int kBusyTimeoutMs = 10000;
+  // Size of the write-ahead log (in pages of 4 KiB) from which a run that closes the archive
+  // folds it into the database, and from which a batch does so after a commit.
+  static constexpr int kCloseCheckpointFrames = 64;
+  static constexpr int kBatchCheckpointFrames = 4096;
+
   explicit LocalArchive(sqlite3* db) : db_(db) {}
+  // SQLite's call after each commit with the log's size in pages.
+  static int OnCommit(void* self, sqlite3* db, const char* name, int frames);
+  // Folds the log into the database and empties it, when no reader is in the way.
+  void EmptyLog();
   Status Migrate();
   Status Exec(std::string_view sql);
   Status Error(std::string_view what) const;
@@ -85,6 +96,7 @@ class LocalArchive {
   sqlite3* db_;
   sqlite3_stmt* insert_ = nullptr;
   sqlite3_stmt* mark_ = nullptr;
+  int log_frames_ = 0;
 };
 
 }  // namespace krm::archive
