@@ -1,8 +1,14 @@
 #include "archive/archive_record.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <random>
 
+#ifdef __linux__
+#include <sys/random.h>
+#endif
+
+#include "archive/station_text.h"
 #include "gradetables/sha256.h"
 #include "platform/env.h"
 #include "text/item_reader.h"
@@ -10,14 +16,21 @@
 namespace krm::archive {
 
 std::string NewRunId() {
-  // random_device reads the system's random source (getrandom, /dev/urandom, or the Windows
-  // cryptographic generator); a new one per id, so that forked runs never share a state.
-  std::random_device source;
+  std::uint32_t words[4];
+#ifdef __linux__
+  // The kernel's random source, without the set-up of a random_device per id.
+  if (::getrandom(words, sizeof words, 0) != static_cast<ssize_t>(sizeof words))
+#endif
+  {
+    // random_device reads the system's random source (the Windows cryptographic generator
+    // there); a new one per id, so that forked runs never share a state.
+    std::random_device source;
+    for (std::uint32_t& word : words) word = source();
+  }
   static constexpr char kHex[] = "0123456789abcdef";
   std::string id;
   id.reserve(32);
-  for (int word = 0; word < 4; ++word) {
-    const std::uint32_t bits = source();
+  for (const std::uint32_t bits : words) {
     for (int shift = 28; shift >= 0; shift -= 4) id.push_back(kHex[(bits >> shift) & 15]);
   }
   return id;
@@ -52,6 +65,24 @@ std::vector<std::pair<std::string, std::string>> MeasurementItems(std::string_vi
   return items;
 }
 
+std::string MeasurementJson(std::string_view contents) {
+  std::string json;
+  json.reserve(contents.size() + contents.size() / 4 + 16);
+  json.push_back('{');
+  text::ItemReader reader(contents);
+  (void)reader.Next();  // the section line
+  while (const auto item = reader.Next()) {
+    const auto kv = text::SplitItem(*item);
+    if (!kv) continue;
+    if (json.size() > 1) json.push_back(',');
+    AppendJsonString(kv->key, &json);
+    json.push_back(':');
+    AppendJsonString(kv->value, &json);
+  }
+  json.push_back('}');
+  return json;
+}
+
 std::string GradeDataDigest(std::string_view table_sha256, std::string_view database_sha256) {
   std::string both;
   both.append(table_sha256).push_back('\n');
@@ -68,7 +99,7 @@ ArchiveRecord NewRecord(std::string_view station, std::string_view measurement_c
   record.measurement_sha256 = gradetables::Sha256Hex(measurement_contents);
   record.grade_data_sha256 = grade_data_sha256;
   record.program_version = ProgramVersionText();
-  record.measurement = MeasurementItems(measurement_contents);
+  record.measurement = MeasurementJson(measurement_contents);
   return record;
 }
 

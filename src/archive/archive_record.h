@@ -51,8 +51,9 @@ struct ArchiveRecord {
   std::optional<int> recut_verdict;
   std::string recut_message;
 
-  // Every key of the measurement file with its value as read (MeasurementItems), in file order.
-  std::vector<std::pair<std::string, std::string>> measurement;
+  // Every key of the measurement file with its value as read, in file order: the JSON object of
+  // MeasurementJson (UTF-8 text, unlike the fields above).
+  std::string measurement;
 
   friend bool operator==(const ArchiveRecord&, const ArchiveRecord&) = default;
 };
@@ -71,6 +72,10 @@ std::string ProgramVersionText();
 // its first "=", neither part trimmed further; items without "=" are passed over. File order,
 // repeated keys kept.
 std::vector<std::pair<std::string, std::string>> MeasurementItems(std::string_view contents);
+
+// The same as a JSON object, {"KEY":"VALUE",...}, keys and values as StationText (station_text.h),
+// made in one pass over the file.
+std::string MeasurementJson(std::string_view contents);
 
 // The digest of the grade data from the digests of its two joined files: SHA-256 of the two hex
 // digests, each followed by a line feed, table file first. The same as

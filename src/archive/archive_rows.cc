@@ -55,7 +55,7 @@ StoredRow EncodeRecord(const ArchiveRecord& r) {
           StationText(r.symmetry_text),
           Number(r.recut_verdict),
           StationText(r.recut_message),
-          JsonObject(r.measurement)};
+          r.measurement};
 }
 
 std::optional<ArchiveRecord> DecodeRow(const StoredRow& row) {
@@ -93,9 +93,8 @@ std::optional<ArchiveRecord> DecodeRow(const StoredRow& row) {
     r.messages = std::move(*messages);
   }
   if (row[kMeasurement]) {
-    auto measurement = ParseJsonObject(*row[kMeasurement]);
-    if (!measurement) return std::nullopt;
-    r.measurement = std::move(*measurement);
+    if (!ParseJsonObject(*row[kMeasurement])) return std::nullopt;
+    r.measurement = *row[kMeasurement];
   }
   return r;
 }

@@ -33,6 +33,13 @@ INSERT INTO krm_archive_schema (version) VALUES (1);
 constexpr std::string_view kMigrate1To2 = R"sql(
 ALTER TABLE stone_grades ADD COLUMN table_class_name text;
 CREATE INDEX stone_grades_stone_id ON stone_grades (stone_id);
+DO $$
+BEGIN
+  EXECUTE 'ALTER TABLE stone_grades ALTER COLUMN measurement SET COMPRESSION lz4';
+EXCEPTION WHEN OTHERS THEN
+  NULL;  -- a server without lz4 keeps its default compression
+END
+$$;
 UPDATE krm_archive_schema SET version = 2;
 )sql";
 

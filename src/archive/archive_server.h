@@ -6,9 +6,13 @@
 // `krm_archive_schema`:
 //   version 1: stone_grades keyed by run_id, graded_at as timestamptz, messages and measurement
 //              as json (which keeps the keys in file order and repeated keys, unlike jsonb);
-//   version 2: + table_class_name, + an index on stone_id.
+//   version 2: + table_class_name, + an index on stone_id, measurement compressed with lz4 where
+//              the server has it (cheaper than the default for values of a few kilobytes).
 // Sending is idempotent: a run id the server already holds is passed over, so records that were
-// sent but not marked sent locally (a run killed in between) go again without a duplicate.
+// sent but not marked sent locally (a run killed in between) go again without a duplicate. One
+// record goes as INSERT ... ON CONFLICT (run_id) DO NOTHING; more go in one transaction that
+// holds an advisory lock per station of the records, leaves out the run ids the server has, and
+// copies the rest straight into the table (COPY), so that every row is written once.
 //
 // The PostgreSQL client library is optional in the build: without it ServerSupported() is false
 // and Connect says so.

@@ -2,9 +2,11 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "archive/archive_server.h"
 
@@ -39,30 +41,27 @@ struct Result {
 void IgnoreNotice(void*, const char*) {}
 
 // Appends a value to a COPY text row: backslash, tab, line feed and carriage return escaped;
-// NULL as \N.
+// NULL as \N. Runs of other bytes go in one piece.
 void AppendCopyValue(const std::optional<std::string>& value, std::string* out) {
   if (!value) {
     out->append("\\N");
     return;
   }
-  for (const char c : *value) {
-    switch (c) {
-      case '\\':
-        out->append("\\\\");
-        break;
-      case '\t':
-        out->append("\\t");
-        break;
-      case '\n':
-        out->append("\\n");
-        break;
-      case '\r':
-        out->append("\\r");
-        break;
-      default:
-        out->push_back(c);
-    }
+  const std::string& text = *value;
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char* escape = c == '\\'   ? "\\\\"
+                         : c == '\t' ? "\\t"
+                         : c == '\n' ? "\\n"
+                         : c == '\r' ? "\\r"
+                                     : nullptr;
+    if (escape == nullptr) continue;
+    out->append(text, plain, i - plain);
+    out->append(escape);
+    plain = i + 1;
   }
+  out->append(text, plain, text.size() - plain);
 }
 
 class PostgresServer : public ArchiveServer {
@@ -189,16 +188,40 @@ class PostgresServer : public ArchiveServer {
   }
 
   Status SendMany(std::span<const StoredRow> rows) {
-    const std::string columns = ColumnList();
+    // Senders of the same records are senders of the same station's archive: an advisory lock
+    // per station makes the look for held run ids and the copy one step for them.
+    std::vector<std::string> stations;
+    std::vector<std::string> ids;
+    for (const StoredRow& row : rows) {
+      stations.push_back(row[kStation].value_or(""));
+      ids.push_back(row[kRunId].value_or(""));
+    }
+    std::sort(stations.begin(), stations.end());
+    stations.erase(std::unique(stations.begin(), stations.end()), stations.end());
     Status s = Run("BEGIN");
     if (s.ok()) {
-      s = Run(
-          "CREATE TEMP TABLE IF NOT EXISTS krm_incoming (LIKE stone_grades) ON COMMIT DELETE ROWS");
+      std::vector<ServerRow> none;
+      s = Query(
+          "SELECT pg_advisory_xact_lock(7041645, hashtext(station)) FROM "
+          "unnest($1::text[]) AS station ORDER BY station",
+          {ArrayLiteral(stations)}, &none);
     }
-    if (s.ok()) s = Copy("COPY krm_incoming (" + columns + ") FROM STDIN", rows);
+    std::set<std::string> held;
     if (s.ok()) {
-      s = Run("INSERT INTO stone_grades (" + columns + ") SELECT " + columns +
-              " FROM krm_incoming ON CONFLICT (run_id) DO NOTHING");
+      std::vector<ServerRow> found;
+      s = Query("SELECT run_id FROM stone_grades WHERE run_id = ANY($1::text[])",
+                {ArrayLiteral(ids)}, &found);
+      for (const ServerRow& row : found) held.insert(row[0].value_or(""));
+    }
+    if (s.ok()) {
+      std::vector<const StoredRow*> missing;
+      for (const StoredRow& row : rows) {
+        // Each run id once, also when the rows repeat one.
+        if (held.insert(row[kRunId].value_or("")).second) missing.push_back(&row);
+      }
+      if (!missing.empty()) {
+        s = Copy("COPY stone_grades (" + ColumnList() + ") FROM STDIN", missing);
+      }
     }
     if (s.ok()) {
       Stage(SendStage::kBeforeCommit);
@@ -212,7 +235,23 @@ class PostgresServer : public ArchiveServer {
     return Status::Ok();
   }
 
-  Status Copy(const std::string& sql, std::span<const StoredRow> rows) {
+  // A text[] literal of the texts: each in double quotes, with '"' and '\\' escaped.
+  static std::string ArrayLiteral(const std::vector<std::string>& texts) {
+    std::string literal = "{";
+    for (const std::string& text : texts) {
+      if (literal.size() > 1) literal.push_back(',');
+      literal.push_back('"');
+      for (const char c : text) {
+        if (c == '"' || c == '\\') literal.push_back('\\');
+        literal.push_back(c);
+      }
+      literal.push_back('"');
+    }
+    literal.push_back('}');
+    return literal;
+  }
+
+  Status Copy(const std::string& sql, const std::vector<const StoredRow*>& rows) {
     {
       Result r(PQexec(conn_, sql.c_str()));
       if (PQresultStatus(r.res) != PGRES_COPY_IN) return Failure(r.res);
@@ -220,10 +259,10 @@ class PostgresServer : public ArchiveServer {
     std::string buffer;
     buffer.reserve(kCopyBuffer + (64 << 10));
     bool sent = true;
-    for (const StoredRow& row : rows) {
+    for (const StoredRow* row : rows) {
       for (std::size_t c = 0; c < kColumnCount; ++c) {
         if (c) buffer.push_back('\t');
-        AppendCopyValue(row[c], &buffer);
+        AppendCopyValue((*row)[c], &buffer);
       }
       buffer.push_back('\n');
       if (buffer.size() >= kCopyBuffer) {

@@ -14,6 +14,13 @@ constexpr std::array<char32_t, 32> kHigh = {
 
 constexpr char32_t kNulSymbol = 0x2400;
 
+// Bytes that a JSON string takes as they are: printable ASCII but for '"' and '\\'.
+constexpr std::array<bool, 256> kJsonPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int b = 0x20; b < 0x80; ++b) plain[b] = b != '"' && b != '\\';
+  return plain;
+}();
+
 char32_t CharOf(unsigned char byte) {
   if (byte == 0) return kNulSymbol;
   if (byte >= 0x80 && byte < 0xA0) return kHigh[byte - 0x80];
@@ -194,14 +201,15 @@ bool ParseContainer(std::string_view json, char open, char close, OnString on_st
 }  // namespace
 
 void AppendStationText(std::string_view bytes, std::string* out) {
-  for (const char ch : bytes) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (byte != 0 && byte < 0x80) {
-      out->push_back(ch);
-    } else {
-      AppendUtf8(CharOf(byte), out);
-    }
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte != 0 && byte < 0x80) continue;
+    out->append(bytes.data() + plain, i - plain);
+    plain = i + 1;
+    AppendUtf8(CharOf(byte), out);
   }
+  out->append(bytes.data() + plain, bytes.size() - plain);
 }
 
 std::string StationText(std::string_view bytes) {
@@ -228,18 +236,22 @@ std::optional<std::string> StationBytes(std::string_view utf8) {
 void AppendJsonString(std::string_view bytes, std::string* out) {
   static constexpr char kHex[] = "0123456789abcdef";
   out->push_back('"');
-  for (const char ch : bytes) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (byte >= 0x20 && byte < 0x80) {
-      if (ch == '"' || ch == '\\') out->push_back('\\');
-      out->push_back(ch);
+  std::size_t plain = 0;  // start of the run of bytes that go out as they are
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (kJsonPlain[byte]) continue;
+    out->append(bytes.data() + plain, i - plain);
+    plain = i + 1;
+    if (byte == '"' || byte == '\\') {
+      out->push_back('\\');
+      out->push_back(static_cast<char>(byte));
     } else if (byte == 0 || byte >= 0x80) {
       AppendUtf8(CharOf(byte), out);
-    } else if (ch == '\n') {
+    } else if (byte == '\n') {
       out->append("\\n");
-    } else if (ch == '\r') {
+    } else if (byte == '\r') {
       out->append("\\r");
-    } else if (ch == '\t') {
+    } else if (byte == '\t') {
       out->append("\\t");
     } else {
       out->append("\\u00");
@@ -247,6 +259,7 @@ void AppendJsonString(std::string_view bytes, std::string* out) {
       out->push_back(kHex[byte & 15]);
     }
   }
+  out->append(bytes.data() + plain, bytes.size() - plain);
   out->push_back('"');
 }
 

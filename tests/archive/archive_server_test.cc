@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_testing.h"
+#include "archive/station_text.h"
 
 namespace krm::archive {
 namespace {
@@ -210,11 +211,12 @@ TEST(ArchiveServerTest, HostileValuesArriveVerbatimAndAreNeverExecuted) {
   for (int n = 0; n < 2; ++n) {  // the one-record path and the COPY path
     ArchiveRecord r = archiver.NewRecord(testing::SampleMeasurement(), "");
     testing::FillGrading(&r, "'); DROP TABLE stone_grades; --");
-    r.measurement.clear();
+    KeyValueList keys;
     for (int i = 0; i < 10000; ++i) {
-      r.measurement.emplace_back("K" + std::to_string(i) + "', '') --\\\t\n", all_bytes);
+      keys.emplace_back("K" + std::to_string(i) + "', '') --\\\t\n", all_bytes);
     }
-    r.measurement.emplace_back("\\.", "\\.\n\\N");  // the COPY stream's own marks
+    keys.emplace_back("\\.", "\\.\n\\N");  // the COPY stream's own marks
+    r.measurement = JsonObject(keys);
     r.messages = {all_bytes, "$1", "\\N"};
     r.recut_message = all_bytes;
     r.cut_grade = "\"Very Good\"; SELECT pg_sleep(10)";

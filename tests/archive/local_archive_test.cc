@@ -115,11 +115,12 @@ TEST(LocalArchiveTest, HostileValuesAreStoredVerbatim) {
   ArchiveRecord r = Graded("'); DROP TABLE stone_grades; --");
   std::string all_bytes;
   for (int b = 0; b < 256; ++b) all_bytes.push_back(static_cast<char>(b));
-  r.measurement.clear();
+  KeyValueList keys;
   for (int i = 0; i < 10000; ++i) {
-    r.measurement.emplace_back("KEY_" + std::to_string(i) + "\" = 1; --", all_bytes);
+    keys.emplace_back("KEY_" + std::to_string(i) + "\" = 1; --", all_bytes);
   }
-  r.measurement.emplace_back("x') OR 1=1 --", "\"; DELETE FROM stone_grades; \xFF\x80");
+  keys.emplace_back("x') OR 1=1 --", "\"; DELETE FROM stone_grades; \xFF\x80");
+  r.measurement = JsonObject(keys);
   r.messages = {all_bytes, "'", "\\"};
   r.cut_grade = all_bytes;
   const std::vector<StoredRow> rows = {EncodeRecord(r)};
@@ -158,7 +159,7 @@ TEST(LocalArchiveTest, VersionOneIsMigratedInPlace) {
   EXPECT_EQ(old->stone_id, "OLD-1");
   EXPECT_EQ(old->overall_class, 3);
   EXPECT_EQ(waiting[0][kTableClassName], std::nullopt);
-  EXPECT_EQ(old->measurement, (KeyValueList{{"K", "V"}}));
+  EXPECT_EQ(ParseJsonObject(old->measurement), (KeyValueList{{"K", "V"}}));
   // New records go beside it.
   const std::vector<StoredRow> rows = {EncodeRecord(Graded("NEW"))};
   ASSERT_TRUE(archive->Store(rows).ok());
