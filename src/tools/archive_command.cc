@@ -30,7 +30,8 @@ struct Options {
 // Parses [--station DIR] and, when `with_limit`, [--limit N]; no value on a usage error.
 std::optional<Options> Parse(const std::vector<std::string_view>& args, bool with_limit) {
   Options options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  // Options come in pairs: a name and its value.
+  for (std::size_t i = 0; i < args.size(); i += 2) {
     if (i + 1 >= args.size()) return std::nullopt;
     const std::string_view value = args[i + 1];
     if (args[i] == "--station" && !value.empty()) {
@@ -42,7 +43,6 @@ std::optional<Options> Parse(const std::vector<std::string_view>& args, bool wit
     } else {
       return std::nullopt;
     }
-    ++i;
   }
   return options;
 }
