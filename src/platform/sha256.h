@@ -24,10 +24,14 @@ class Sha256 {
   std::array<unsigned char, 64> pending_;
   std::size_t pending_size_ = 0;
   std::uint64_t length_ = 0;
+  bool sha_instructions_;  // the processor's SHA instructions are used
+  friend std::string Sha256HexPortable(std::string_view data);
 };
 
 // The hex SHA-256 of `data`.
 std::string Sha256Hex(std::string_view data);
+// The same without the processor's SHA instructions, for tests of the plain rounds.
+std::string Sha256HexPortable(std::string_view data);
 
 }  // namespace krm::platform
 

@@ -7,6 +7,7 @@
 
 #include "platform/env.h"
 #include "platform/env_posix.h"
+#include "tools/archive_command.h"
 #include "tools/batch_command.h"
 #include "tools/station_init.h"
 
@@ -23,14 +24,26 @@ constexpr std::string_view kUsage =
     "                       in the order given; grade data of the station's part files, or of\n"
     "                       the default grade model\n"
     "  explain [--station DIR] FILE\n"
-    "                       what limits the stone's grade and what would lift it\n"
+    "                       what limits the stone's grade and what would lift it\n";
+
+constexpr std::string_view kExitStatus =
     "\n"
-    "Exit status: 0 done; 1 init: DIR already holds a station (give --force to overwrite it),\n"
-    "grade and explain: a file could not be graded; 2 a file could not be written or the grade\n"
-    "data could not be read; 64 a usage error.\n";
+    "Exit status: 0 done; 64 a usage error.\n"
+    "init: 1 DIR already holds a station (give --force to overwrite it); 2 a file could not be\n"
+    "written.\n"
+    "grade, explain: 1 a file could not be graded; 2 the grade data could not be read or the\n"
+    "records written.\n"
+    "archive: 1 the station has no archive server (send); 2 the station's archive could not be\n"
+    "read or written; 3 the server was not reached or refused the records, which wait.\n";
+
+void PrintUsage(std::FILE* to) {
+  std::fputs(kUsage.data(), to);
+  std::fputs(krm::tools::kArchiveUsage, to);
+  std::fputs(kExitStatus.data(), to);
+}
 
 int Usage() {
-  std::fputs(kUsage.data(), stderr);
+  PrintUsage(stderr);
   return 64;
 }
 
@@ -71,7 +84,7 @@ int main(int argc, char** argv) {
   if (argc >= 2) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h") {
-      std::fputs(kUsage.data(), stdout);
+      PrintUsage(stdout);
       return 0;
     }
     if (command == "--version") {
@@ -83,6 +96,11 @@ int main(int argc, char** argv) {
     if (command == "init") return Init(args);
     if (command == "grade") return krm::tools::GradeCommand(args);
     if (command == "explain") return krm::tools::ExplainCommand(args);
+    if (command == "archive") {
+      krm::platform::PosixEnv env;
+      const int status = krm::tools::ArchiveCommand(env, args, stdout, stderr);
+      return status == 64 ? Usage() : status;
+    }
   }
   return Usage();
 }
