@@ -8,9 +8,9 @@
 #include <sys/random.h>
 #endif
 
-#include "archive/station_text.h"
-#include "platform/sha256.h"
+#include "archive/archive_json.h"
 #include "platform/env.h"
+#include "platform/sha256.h"
 #include "text/item_reader.h"
 
 namespace krm::archive {
@@ -66,21 +66,7 @@ std::vector<std::pair<std::string, std::string>> MeasurementItems(std::string_vi
 }
 
 std::string MeasurementJson(std::string_view contents) {
-  std::string json;
-  json.reserve(contents.size() + contents.size() / 4 + 16);
-  json.push_back('{');
-  text::ItemReader reader(contents);
-  (void)reader.Next();  // the section line
-  while (const auto item = reader.Next()) {
-    const auto kv = text::SplitItem(*item);
-    if (!kv) continue;
-    if (json.size() > 1) json.push_back(',');
-    AppendJsonString(kv->key, &json);
-    json.push_back(':');
-    AppendJsonString(kv->value, &json);
-  }
-  json.push_back('}');
-  return json;
+  return JsonObject(MeasurementItems(contents));
 }
 
 std::string GradeDataDigest(std::string_view table_sha256, std::string_view database_sha256) {

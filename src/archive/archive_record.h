@@ -3,7 +3,7 @@
 // One record per stone that a station grades (its first grading, not the recut candidates) and per
 // stone of a batch grading that is asked to archive. Texts are byte strings as the grading has them
 // (measurement values in the station's code page); the archive stores them losslessly
-// (station_text.h).
+// (archive_json.h).
 #ifndef KRM_ARCHIVE_ARCHIVE_RECORD_H_
 #define KRM_ARCHIVE_ARCHIVE_RECORD_H_
 
@@ -73,8 +73,8 @@ std::string ProgramVersionText();
 // repeated keys kept.
 std::vector<std::pair<std::string, std::string>> MeasurementItems(std::string_view contents);
 
-// The same as a JSON object, {"KEY":"VALUE",...}, keys and values as StationText (station_text.h),
-// made in one pass over the file.
+// The same as a JSON object, {"KEY":"VALUE",...}, keys and values as stored texts
+// (archive_json.h).
 std::string MeasurementJson(std::string_view contents);
 
 // The digest of the grade data from the digests of its two joined files: SHA-256 of the two hex

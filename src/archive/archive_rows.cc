@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "archive/station_text.h"
+#include "archive/archive_json.h"
 
 namespace krm::archive {
 namespace {
@@ -37,24 +37,24 @@ bool ReadText(const std::optional<std::string>& text, std::string* bytes) {
 }  // namespace
 
 StoredRow EncodeRecord(const ArchiveRecord& r) {
-  return {StationText(r.run_id),
-          StationText(r.station),
-          StationText(r.graded_at),
-          StationText(r.stone_id),
-          StationText(r.measurement_sha256),
-          StationText(r.grade_data_sha256),
-          StationText(r.program_version),
-          StationText(r.cut_grade),
+  return {StoredText(r.run_id),
+          StoredText(r.station),
+          StoredText(r.graded_at),
+          StoredText(r.stone_id),
+          StoredText(r.measurement_sha256),
+          StoredText(r.grade_data_sha256),
+          StoredText(r.program_version),
+          StoredText(r.cut_grade),
           Number(r.overall_class),
-          StationText(r.symmetry_grade),
+          StoredText(r.symmetry_grade),
           Number(r.table_class),
-          StationText(r.table_class_name),
+          StoredText(r.table_class_name),
           JsonArray(r.messages),
-          StationText(r.girdle_limit_text),
-          StationText(r.degrade_text),
-          StationText(r.symmetry_text),
+          StoredText(r.girdle_limit_text),
+          StoredText(r.degrade_text),
+          StoredText(r.symmetry_text),
           Number(r.recut_verdict),
-          StationText(r.recut_message),
+          StoredText(r.recut_message),
           r.measurement};
 }
 

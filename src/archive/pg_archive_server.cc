@@ -176,7 +176,7 @@ class PostgresServer : public ArchiveServer {
       }
       insert_sql_ += ") ON CONFLICT (run_id) DO NOTHING";
     }
-    // Text parameters go as C strings: the column texts hold no zero byte (StationText writes
+    // Text parameters go as C strings: the column texts hold no zero byte (StoredText writes
     // the byte 0 as another character).
     const char* values[kColumnCount];
     for (std::size_t c = 0; c < kColumnCount; ++c) values[c] = row[c] ? row[c]->c_str() : nullptr;

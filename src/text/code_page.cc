@@ -12,6 +12,9 @@ constexpr std::array<char32_t, 32> kHigh = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The byte 0 for stores that hold no U+0000.
+constexpr char32_t kNulSymbol = 0x2400;
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
@@ -46,19 +49,31 @@ std::optional<char32_t> NextCodePoint(std::string_view s, std::size_t* length) {
   return std::nullopt;
 }
 
+void AppendCp1252AsUtf8(std::string_view station_text, std::string* out, Nul nul) {
+  // Runs of ASCII go across in one piece.
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < station_text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(station_text[i]);
+    if (byte < 0x80 && (byte != 0 || nul == Nul::kAsIs)) continue;
+    out->append(station_text.data() + plain, i - plain);
+    plain = i + 1;
+    AppendUtf8(*out, byte == 0                     ? kNulSymbol
+                     : byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80]
+                                                   : char32_t{byte});
+  }
+  out->append(station_text.data() + plain, station_text.size() - plain);
+}
+
 }  // namespace
 
-std::string Cp1252ToUtf8(std::string_view station_text) {
+std::string Cp1252ToUtf8(std::string_view station_text, Nul nul) {
   std::string out;
   out.reserve(station_text.size());
-  for (char ch : station_text) {
-    const auto byte = static_cast<unsigned char>(ch);
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char32_t{byte});
-  }
+  AppendCp1252AsUtf8(station_text, &out, nul);
   return out;
 }
 
-std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
+std::optional<std::string> Utf8ToCp1252(std::string_view utf8, Nul nul) {
   std::string out;
   out.reserve(utf8.size());
   while (!utf8.empty()) {
@@ -66,6 +81,11 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
     const std::optional<char32_t> c = NextCodePoint(utf8, &length);
     if (!c) return std::nullopt;
     utf8.remove_prefix(length);
+    if (nul == Nul::kSymbol && (*c == 0 || *c == kNulSymbol)) {
+      if (*c == 0) return std::nullopt;
+      out.push_back('\0');
+      continue;
+    }
     if (*c < 0x80 || (*c >= 0xA0 && *c <= 0xFF)) {
       out.push_back(static_cast<char>(*c));
       continue;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/archive_testing.h"
-#include "archive/station_text.h"
+#include "archive/archive_json.h"
 
 namespace krm::archive {
 namespace {

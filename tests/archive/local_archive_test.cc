@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/archive_testing.h"
-#include "archive/station_text.h"
+#include "archive/archive_json.h"
 #include "platform/sha256.h"
 #include "platform/database.h"
 
