@@ -43,9 +43,10 @@ void BM_RecutWithoutGrading(benchmark::State& state) {
   auto no_grading = [](const std::filesystem::path&, krm::platform::OutputFile&) {
     return std::optional<krm::intake::RunEnd>();
   };
+  std::optional<krm::intake::RunEnd> end;
   for (auto _ : state) {
     stone.OverallCutClass = 2;
-    krm::recut::krm_Recut(run, stone, no_grading);
+    benchmark::DoNotOptimize(krm::recut::krm_Recut(run, stone, no_grading, &end));
   }
 }
 BENCHMARK(BM_RecutWithoutGrading)->Unit(benchmark::kMillisecond);

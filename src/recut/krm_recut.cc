@@ -125,13 +125,14 @@ RecutAdvice AdviseRecut(grading::StoneState& stone, const intake::Profile& measu
   return advice;
 }
 
-std::optional<intake::RunEnd> krm_Recut(intake::Station& station, grading::StoneState& stone,
-                                        const StationGrader& grade) {
+RecutAdvice krm_Recut(intake::Station& station, grading::StoneState& stone,
+                      const StationGrader& grade, std::optional<intake::RunEnd>* end) {
+  end->reset();
   platform::Env& env = station.env;
   platform::OutputFile verdict(env, station.paths.RecutAdvice(), /*append=*/false);
   if (!verdict.is_open()) {
     (void)station.faults.Check(verdict.Close(), "recut advice not written", verdict.path());
-    return std::nullopt;
+    return RecutAdvice{};
   }
 
   // The measurement file is read once: its keys for the checks and facets, its bytes for the
@@ -142,11 +143,10 @@ std::optional<intake::RunEnd> krm_Recut(intake::Station& station, grading::Stone
   const intake::Profile measurement = intake::Profile::Parse(contents);
 
   StationSteps steps(station, source, grade);
-  std::optional<intake::RunEnd> end;
-  const RecutAdvice advice = AdviseRecut(stone, measurement, contents, steps, &end);
+  RecutAdvice advice = AdviseRecut(stone, measurement, contents, steps, end);
   for (const std::string& line : advice.lines) verdict.WriteLine(line);
   (void)station.faults.Check(verdict.Close(), "recut advice not written", verdict.path());
-  return end;
+  return advice;
 }
 
 }  // namespace krm::recut

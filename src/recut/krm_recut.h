@@ -69,10 +69,11 @@ using StationGrader = std::function<std::optional<intake::RunEnd>(
 
 // krm_Recut: the station's advice, run after the first grading of the run. A file that cannot be
 // created, read or copied ends the advice there, keeping what recut.txt had received, and is
-// recorded in the station's fault log; the measurement file is never written. Gives the end of the
-// run when a candidate grading ended it.
-std::optional<intake::RunEnd> krm_Recut(intake::Station& station, grading::StoneState& stone,
-                                        const StationGrader& grade);
+// recorded in the station's fault log; the measurement file is never written. Gives the advice
+// (no lines when recut.txt could not be made and the advice was not run), and in `*end` the end
+// of the run when a candidate grading ended it.
+RecutAdvice krm_Recut(intake::Station& station, grading::StoneState& stone,
+                      const StationGrader& grade, std::optional<intake::RunEnd>* end);
 
 // The 50 lines of a successful advice: the saved and the candidate's captions, the measured and
 // the candidate's statistics, then per facet the measured and the candidate's pavilion and crown

@@ -22,21 +22,24 @@ struct Advice {
     files.Write("data/.keep", "");
     files.Write("Test.txt", kStone);
     stone.OverallCutClass = 2;
-    end =
-        krm_Recut(station, stone, [&](const std::filesystem::path&, platform::OutputFile& report) {
+    advice = krm_Recut(
+        station, stone,
+        [&](const std::filesystem::path&, platform::OutputFile& report) {
           report.WriteLine("graded " + std::to_string(++calls));
           if (calls > static_cast<int>(grades.size())) {
             return std::optional(intake::RunEnd{});
           }
           stone.OverallCutClass = grades[calls - 1];
           return std::optional<intake::RunEnd>();
-        });
+        },
+        &end);
   }
   testing::RecordingEnv env;
   testing::TempStation files;
   intake::Station station{env, files.root()};
   grading::StoneState stone;
   int calls = 0;
+  RecutAdvice advice;
   std::optional<intake::RunEnd> end;
 };
 
@@ -57,12 +60,16 @@ TEST(RecutAdvice, StopsAtTheFirstCandidateThatChangesTheGradeEitherWay) {
   for (std::int16_t changed : {1, 3}) {
     Advice a({2, 2, changed});
     EXPECT_TRUE(!a.end && a.files.Read("data/recut.txt").starts_with("Recut = 1\r\n")) << changed;
+    // The verdict lines come back as written, for the archive's record.
+    ASSERT_EQ(a.advice.lines.size(), 50u);
+    EXPECT_EQ(a.advice.lines[1], "MSG =  Successful");
     EXPECT_EQ(a.files.Read("data/out_1.txt"), "graded 3\r\n");
     // The candidates go to test_1.txt; the measurement file is only copied, never written.
     EXPECT_EQ(a.files.Read("test_copy.txt") + a.files.Read("Test.txt"), kStone + kStone);
   }
   Advice ended({2});  // the end of the run is passed on and no verdict written
   EXPECT_TRUE(ended.end && ended.files.Read("data/recut.txt").empty());
+  EXPECT_TRUE(ended.advice.lines.empty());
 }
 
 }  // namespace
