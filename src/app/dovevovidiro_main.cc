@@ -16,8 +16,11 @@ constexpr std::string_view kUsage =
     "usage: DOVEVOVIDIRO [--app-dir DIR]\n"
     "\n"
     "Grades the stone measured in DIR/Test.txt (DIR defaults to the folder of the program),\n"
-    "writes DIR/data/out.txt, the grade log, the report database and the recut advice, and\n"
-    "starts DIR/KRM_5.bat. Prints nothing when every result was written.\n"
+    "writes DIR/data/out.txt, the grade log, the report database and the recut advice, starts\n"
+    "DIR/KRM_5.bat, and keeps the stone's record in the archive DIR/data/archive.db, and on the\n"
+    "lab's archive server when DIR/station.ini or KRM_ARCHIVE_URL names one. Prints nothing when\n"
+    "every result was written and the server, if any, took the record; a server that cannot be\n"
+    "reached is said as  DOVEVOVIDIRO: archive server ...  and the record waits in the station.\n"
     "\n"
     "Exit status:\n"
     "  0   the run reached its end and wrote every result\n"
@@ -78,6 +81,9 @@ int main(int argc, char** argv) {
   const krm::app::ExitStatus status = krm::app::Form_Load(station);
   for (const std::string& line : station.faults.Lines(kProgram)) {
     std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  for (const std::string& line : station.notices) {
+    std::fprintf(stderr, "%s: %s\n", kProgram.data(), line.c_str());
   }
   return static_cast<int>(status);
 }

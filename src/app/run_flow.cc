@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/stone_archive.h"
 #include "export/valdane_sp.h"
 #include "gradetables/provisioning.h"
 #include "grading/krm_grade.h"
@@ -41,10 +42,16 @@ ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
 
   stone.saved_cut_caption = stone.fields.CutCaption();
   stone.saved_symmetry_caption = stone.fields.SymmetryCaption();
+  // The archive's record of the stone is made from this first grading: the candidates' gradings
+  // change the stone state later. It is kept from here on whatever ends the run.
+  StationArchive archive(station, stone);
 
   // The stone goes into the report database; a missing one ends the run before the recut advice.
   report_export::Valdane_Sp valdane_sp;
-  if (auto export_end = valdane_sp.PublicMain(station)) return export_end->status;
+  if (auto export_end = valdane_sp.PublicMain(station)) {
+    archive.Keep(nullptr);
+    return export_end->status;
+  }
   (void)station.faults.Check(valdane_sp.last_failure(), "report database not written",
                              paths.ReportDatabase());
 
@@ -54,11 +61,18 @@ ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
                                    platform::OutputFile& candidate_report) {
     return grading::krm_Grade(station, grade_files, stone, {&candidate_report, nullptr}, candidate);
   };
-  if (auto recut_end = recut::krm_Recut(station, stone, grade_candidate)) return recut_end->status;
+  std::optional<intake::RunEnd> recut_end;
+  const recut::RecutAdvice advice = recut::krm_Recut(station, stone, grade_candidate, &recut_end);
+  if (recut_end) {
+    archive.Keep(&advice);
+    return recut_end->status;
+  }
 
   if (auto batch = intake::FindStationFile(env, paths.FollowUp())) {
     (void)station.faults.Check(env.StartBatch(*batch, paths.root), "follow-up not started", *batch);
   }
+  // After the follow-up's start, so that it never waits for the lab's archive server.
+  archive.Keep(&advice);
   return station.faults.empty() ? ExitStatus::kOk : ExitStatus::kResultNotWritten;
 }
 

@@ -14,10 +14,15 @@ namespace krm::app {
 using intake::ExitStatus;
 
 // Grades the stone whose measurement file lies in the station folder, writes the report file,
-// the grade log, the report database and the recut advice, and starts KRM_5.bat. Gives the exit
-// status: the status of the blocking check that ended the run (after its message box), else
-// kResultNotWritten when a fault was passed over (the station's fault log says which), else kOk.
-// The caller says the faults.
+// the grade log, the report database and the recut advice, starts KRM_5.bat, and keeps the
+// stone's record in the station's archive (app/stone_archive.h). Gives the exit status: the status
+// of the blocking check that ended the run (after its message box), else kResultNotWritten when a
+// fault was passed over (the station's fault log says which), else kOk. The caller says the
+// faults and the notices.
+//
+// The archive keeps a record of every stone that was graded: also when the run ended after the
+// first grading (a missing report database, a candidate grading that found the grade data or the
+// measurement file gone), then without a recut verdict; not when it ended before the grading.
 ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone);
 
 // The same run with its own stone state.

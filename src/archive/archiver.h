@@ -19,6 +19,7 @@
 //   record.stone_id = ...;  // the grading's results
 //   archiver.Keep(record);
 //   for (const std::string& line : archiver.Notices()) stderr << "DOVEVOVIDIRO: " << line;
+// (app/stone_archive.h does this for the station run and the batch grading.)
 // A batch passes its records in chunks to Keep(span): each chunk is one local transaction and one
 // COPY to the server.
 #ifndef KRM_ARCHIVE_ARCHIVER_H_
@@ -65,10 +66,10 @@ class Archiver {
   LocalArchive* local() { return local_.get(); }
 
   // The digest of the grade data (GradeDataDigest of the two joined files), remembered in the
-  // local archive while neither file changes. A file that cannot be read is a fault; the digest
-  // is then empty.
+  // local archive while neither file changes. A file that cannot be read is a fault, recorded in
+  // `faults` (the Archiver's own when null); the digest is then empty.
   std::string GradeDataDigest(const std::filesystem::path& table,
-                              const std::filesystem::path& database);
+                              const std::filesystem::path& database, FaultLog* faults = nullptr);
 
   // A new record of this station (archive_record.h NewRecord).
   ArchiveRecord NewRecord(std::string_view measurement_contents,

@@ -1,6 +1,6 @@
 // Station: what lives as long as one start of the program in a station folder: the platform,
-// where the station's files lie, and the faults the run passed over. Also how a blocking check
-// ends the run, and the measurement file as every reader finds it.
+// where the station's files lie, the faults the run passed over and its notices. Also how a
+// blocking check ends the run, and the measurement file as every reader finds it.
 #ifndef KRM_INTAKE_STATION_H_
 #define KRM_INTAKE_STATION_H_
 
@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "intake/station_paths.h"
 #include "platform/env.h"
@@ -43,6 +44,9 @@ struct Station {
   platform::Env& env;
   StationPaths paths;
   FaultLog faults;
+  // Lines for standard error that are no faults and leave the exit status as it is (the lab's
+  // archive server not reached: the record waits in the station).
+  std::vector<std::string> notices;
 };
 
 // The file a station reads under `path`: the exact name first, else one that differs only in

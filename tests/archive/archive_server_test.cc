@@ -1,16 +1,17 @@
-// Store and forward against a real PostgreSQL server (KRM_TEST_PG_URL; see archive_testing.h).
+// Store and forward against a real PostgreSQL server (KRM_TEST_PG_URL; see archive_testing.h), at
+// the points a whole run cannot be stopped at. Whole runs of the program against a server (every
+// field lands, the server down for three runs, twenty stations at once) are in
+// e2e/archive_runs_test.cc.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "archive/archive_testing.h"
 #include "archive/archive_json.h"
+#include "archive/archive_testing.h"
 
 namespace krm::archive {
 namespace {
@@ -46,58 +47,6 @@ std::vector<std::pair<std::string, int>> RunIdCounts(const std::vector<archive::
 }
 
 constexpr char kCounts[] = "SELECT run_id, count(*) FROM stone_grades GROUP BY run_id ORDER BY 1";
-
-TEST(ArchiveServerTest, RecordsLandWithEveryField) {
-  KRM_REQUIRE_SERVER();
-  ServerSchema schema;
-  ArchiveStation station;
-  const ArchiveRun run = RunStationArchive(station, station.Config(schema.url()));
-  EXPECT_TRUE(run.faults.empty());
-  EXPECT_TRUE(run.notices.empty()) << run.notices[0];
-  EXPECT_EQ(schema.Records(), std::vector<ArchiveRecord>{run.record});
-  // Typed columns on the server, and the record marked sent at the station.
-  const auto typed = schema.Rows(
-      "SELECT graded_at = $1::timestamptz, overall_class + 0, measurement->>'OPERATOR', "
-      "json_array_length(messages), table_class_name FROM stone_grades",
-      {run.record.graded_at});
-  ASSERT_EQ(typed.size(), 1u);
-  EXPECT_EQ(typed[0], (archive::ServerRow{"t", "2", "Ren\xC3\xA9", "2", "Very Good"}));
-  const auto local = LocalRows(station);
-  ASSERT_EQ(local.size(), 1u);
-  EXPECT_TRUE(local[0].sent_at.has_value());
-  EXPECT_EQ(schema.Rows("SELECT version FROM krm_archive_schema"),
-            std::vector<archive::ServerRow>{{"2"}});
-}
-
-TEST(ArchiveServerTest, ServerDownForThreeRunsThenUpEveryRecordArrivesOnce) {
-  KRM_REQUIRE_SERVER();
-  testing::PrivateServer server;
-  ArchiveStation station;
-  ASSERT_TRUE(server.Stop());
-  std::set<std::string> ids;
-  for (int n = 1; n <= 3; ++n) {
-    const ArchiveRun run = RunStationArchive(station, station.Config(server.url()));
-    EXPECT_TRUE(run.faults.empty());
-    ASSERT_EQ(run.notices.size(), 1u);
-    EXPECT_EQ(
-        run.notices[0].rfind("archive server not reached, " + std::to_string(n) + " record", 0), 0u)
-        << run.notices[0];
-    ids.insert(run.record.run_id);
-  }
-  EXPECT_EQ(LocalWaiting(station), 3);
-  ASSERT_TRUE(server.Start());
-  // The next run takes the three that wait along with its own.
-  const ArchiveRun fourth = RunStationArchive(station, station.Config(server.url()));
-  EXPECT_TRUE(fourth.notices.empty());
-  ids.insert(fourth.record.run_id);
-  const auto counts = RunIdCounts(server.Rows(kCounts));
-  ASSERT_EQ(counts.size(), 4u);
-  for (const auto& [id, count] : counts) {
-    EXPECT_EQ(count, 1);
-    EXPECT_TRUE(ids.count(id)) << id;
-  }
-  EXPECT_EQ(LocalWaiting(station), 0);
-}
 
 TEST(ArchiveServerTest, ServerStoppedInTheMiddleOfASend) {
   KRM_REQUIRE_SERVER();
@@ -163,39 +112,6 @@ TEST(ArchiveServerTest, ARunKilledAfterTheServerCommittedSendsNoDuplicate) {
   const auto counts = RunIdCounts(schema.Rows(kCounts));
   EXPECT_EQ(counts.size(), 5u);  // 1 + 1, then 2 + 1
   for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << id;
-}
-
-TEST(ArchiveServerTest, TwentyStationsAtOnceOnOneServer) {
-  KRM_REQUIRE_SERVER();
-  ServerSchema schema;  // empty: the twenty meet the schema's creation as well
-  constexpr int kStations = 20;
-  std::vector<std::unique_ptr<ArchiveStation>> stations;
-  for (int i = 0; i < kStations; ++i) stations.push_back(std::make_unique<ArchiveStation>());
-  std::vector<ArchiveRun> runs(kStations);
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kStations; ++i) {
-    threads.emplace_back([&, i] {
-      runs[i] = RunStationArchive(*stations[i],
-                                  stations[i]->Config(schema.url(), "lab/" + std::to_string(i)), {},
-                                  "STONE-" + std::to_string(i));
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  std::set<std::string> ids;
-  for (const ArchiveRun& run : runs) {
-    EXPECT_TRUE(run.faults.empty());
-    EXPECT_TRUE(run.notices.empty()) << run.notices[0];
-    ids.insert(run.record.run_id);
-  }
-  const auto counts = RunIdCounts(schema.Rows(kCounts));
-  ASSERT_EQ(counts.size(), static_cast<std::size_t>(kStations));
-  for (const auto& [id, count] : counts) {
-    EXPECT_EQ(count, 1);
-    EXPECT_TRUE(ids.count(id));
-  }
-  EXPECT_EQ(schema.Rows("SELECT count(DISTINCT station), count(DISTINCT stone_id) FROM "
-                        "stone_grades"),
-            (std::vector<archive::ServerRow>{{"20", "20"}}));
 }
 
 TEST(ArchiveServerTest, HostileValuesArriveVerbatimAndAreNeverExecuted) {

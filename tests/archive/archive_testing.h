@@ -1,5 +1,5 @@
 // Shared pieces of the archive's tests: a station folder with a measurement file and joined grade
-// files, a graded stone's results, the station run's archive step, and PostgreSQL servers.
+// files, a graded stone's results, the Archiver's part of a station run, and PostgreSQL servers.
 //
 // Server tests run against the server named by KRM_TEST_PG_URL (tools/run-tests starts one with
 // tools/pg-test-cluster); each test works in a schema of its own there. Tests that stop and start
@@ -83,9 +83,10 @@ struct ArchiveRun {
   std::vector<std::string> notices;  // without the program's name
 };
 
-// The archive step of one station run, as the run flow does it once its stone is graded: one
-// record made from the station's measurement file and grade files, stored and forwarded. (When
-// the run flow archives, this becomes a start of the real program on the station.)
+// The Archiver's part of a station run (app/stone_archive.h): one record made from the station's
+// measurement file and grade files, stored and forwarded, with a stand-in grading. For tests that
+// step into a send (a server stopped before the commit, a process killed after it) or need
+// records quickly; whole runs of the program are in e2e/archive_runs_test.cc.
 inline ArchiveRun RunStationArchive(const ArchiveStation& station, archive::ArchiveConfig config,
                                     archive::ArchiverOptions options = {},
                                     const std::string& stone_id = "KRM-0001") {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_testing.h"
 #include "archive/archive_json.h"
-#include "platform/sha256.h"
+#include "archive/archive_testing.h"
 #include "platform/database.h"
+#include "platform/sha256.h"
 
 namespace krm::archive {
 namespace {

@@ -1,0 +1,59 @@
+// What the archive keeps of a graded stone (archive/archive_record.h), made in one place for the
+// station run and for `krm-station grade --archive`: the stone's first grading, not the recut
+// candidates', and the verdict of its recut advice.
+#ifndef KRM_APP_STONE_ARCHIVE_H_
+#define KRM_APP_STONE_ARCHIVE_H_
+
+#include <string>
+#include <string_view>
+
+#include "archive/archive_record.h"
+#include "archive/archiver.h"
+#include "grading/stone_state.h"
+#include "intake/station.h"
+#include "recut/krm_recut.h"
+
+namespace krm::app {
+
+// The grading's part of `record`, from the stone as its first grading left it: the stone id, the
+// cut caption, overall class, symmetry grade, table class and its name, the messages and the three
+// limitation texts. A class the grading did not give (0) is stored as none.
+void SetGrading(std::string_view stone_id, const grading::StoneState& stone,
+                archive::ArchiveRecord* record);
+
+// The recut advice's part: verdict 1 when a candidate changed the grade, 0 when the advice came to
+// no recut, and its message line. No verdict and no message when there was no advice (null: the
+// run ended before it), or when it gave no verdict (a stone without a grade class, an advice that
+// ended early).
+void SetRecutAdvice(const recut::RecutAdvice* advice, archive::ArchiveRecord* record);
+
+// The archive step of a station run:
+//   StationArchive archive(station, stone);  // right after the first grading
+//   ...                                      // the export and the recut advice
+//   archive.Keep(&advice);                   // Keep(nullptr) when the run ended before the advice
+// The record goes into data/archive.db and, when the station has one, to the lab's server. A
+// local archive that cannot be written is a fault of the run (station.faults); a server that
+// cannot be reached is not: the record waits, and station.notices says so.
+class StationArchive {
+ public:
+  // Reads the measurement file and makes the record of the stone's first grading.
+  StationArchive(intake::Station& station, const grading::StoneState& stone);
+
+  // Adds the recut advice, the station's name and the grade data's digest, and keeps the record.
+  void Keep(const recut::RecutAdvice* advice);
+
+  const archive::ArchiveRecord& record() const { return record_; }
+
+ private:
+  // The digest of the joined grade files. A file whose digest cannot be made leaves it empty; that
+  // is a fault of the run unless the run has one on that file already (its grading could not read
+  // the file either, and said so).
+  std::string GradeDataDigest(archive::Archiver& archiver);
+
+  intake::Station& station_;
+  archive::ArchiveRecord record_;
+};
+
+}  // namespace krm::app
+
+#endif  // KRM_APP_STONE_ARCHIVE_H_
