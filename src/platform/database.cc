@@ -218,6 +218,16 @@ Status Database::Columns(std::string_view table, std::vector<Column>* columns) {
   return Status::Ok();
 }
 
+Status Database::Serialize(std::string* bytes) {
+  bytes->clear();
+  sqlite3_int64 size = 0;
+  unsigned char* data = sqlite3_serialize(handle_, "main", &size, 0);
+  if (data == nullptr) return Error("cannot copy the database");
+  bytes->assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(size));
+  sqlite3_free(data);
+  return Status::Ok();
+}
+
 bool Database::HasTable(std::string_view table) {
   std::vector<Row> rows;
   Status s = Query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",

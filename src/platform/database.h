@@ -60,6 +60,9 @@ class Database {
   // Runs several statements from a script (a schema file); no parameters.
   Status ExecuteScript(std::string_view sql);
 
+  // The bytes of the database as a file would hold them (an in-memory database's too).
+  Status Serialize(std::string* bytes);
+
   // The columns of `table` with their affinity; NotFound when there is no such table.
   Status Columns(std::string_view table, std::vector<Column>* columns);
   // True when the database has a table of that name (names matched without regard to case).

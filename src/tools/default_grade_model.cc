@@ -243,25 +243,29 @@ std::string DefaultGradeTable() {
   return table;
 }
 
-Status WriteGradeTablesDatabase(platform::Env& env, const std::filesystem::path& path) {
-  {
-    // An empty file is an empty SQLite database; opening never creates one.
-    std::unique_ptr<platform::WritableFile> file;
-    Status s = env.OpenWritable(path, /*append=*/false, &file);
-    if (s.ok()) s = file->Close();
-    if (!s.ok()) return s;
-  }
-  Status s;
-  {
-    std::unique_ptr<platform::Database> db;
-    s = platform::Database::Open(path, &db);
-    if (s.ok()) s = db->ExecuteScript(GradeTablesSql());
-  }  // closed before a failed file is removed
+Status GradeTablesDatabase(std::string* bytes) {
+  bytes->clear();
+  std::unique_ptr<platform::Database> db;
+  Status s = platform::Database::OpenInMemory({}, &db);
+  if (s.ok()) s = db->ExecuteScript(GradeTablesSql());
+  if (s.ok()) s = db->Serialize(bytes);
   if (!s.ok()) {
-    (void)env.RemoveFile(path);
-    return Status::IoError(path.string() +
-                           ": cannot build the grade tables database: " + s.message());
+    return Status::IoError("cannot build the grade tables database: " + s.message(), s.reason());
   }
+  return s;
+}
+
+Status WriteGradeTablesDatabase(platform::Env& env, const std::filesystem::path& path) {
+  std::string bytes;
+  Status s = GradeTablesDatabase(&bytes);
+  if (!s.ok()) return Status::IoError(path.string() + ": " + s.message(), s.reason());
+  std::unique_ptr<platform::WritableFile> file;
+  s = env.OpenWritable(path, /*append=*/false, &file);
+  if (!s.ok()) return s;
+  s = file->Append(bytes);
+  const Status closed = file->Close();
+  if (s.ok()) s = closed;
+  if (!s.ok()) (void)env.RemoveFile(path);
   return s;
 }
 

@@ -78,8 +78,14 @@ std::string DefaultGradeTable();
 // The SQL text of data/grade_tables.sql: the schema of the grade tables database and its rows.
 std::string_view GradeTablesSql();
 
-// Creates the grade tables database at `path` from GradeTablesSql(). An existing file is replaced.
-// IoError when the file cannot be written or the script fails; a partly built file is removed.
+// The bytes of the grade tables database file built from GradeTablesSql() (in memory). The same
+// bytes every time, so that a station laid out with them and a batch graded with the default
+// grade model give the same grade data digest to the archive.
+Status GradeTablesDatabase(std::string* bytes);
+
+// Writes the grade tables database of GradeTablesDatabase() to `path`. An existing file is
+// replaced. IoError when the file cannot be written or the script fails; a partly written file is
+// removed.
 Status WriteGradeTablesDatabase(platform::Env& env, const std::filesystem::path& path);
 
 }  // namespace krm::tools

@@ -2,9 +2,11 @@
 
 #include <memory>
 
+#include "archive/archive_record.h"
 #include "intake/station.h"
 #include "intake/station_paths.h"
 #include "platform/database.h"
+#include "platform/sha256.h"
 #include "tools/default_grade_model.h"
 
 namespace krm::tools {
@@ -58,11 +60,13 @@ Status LoadStationGradeData(platform::Env& env, const fs::path& station, LoadedG
   if (!s.ok()) return s;
   std::unique_ptr<platform::Database> db;
   s = platform::Database::OpenInMemory(database, &db);
+  data->database_bytes = std::move(database);
   if (!s.ok()) return s;
   data->tables = gradetables::GradeTables::Read(*db);
   s = data->tables.FirstFailure();
   if (!s.ok()) return s;
   data->source = station.string();
+  data->table_bytes = cells;
   data->table = gradetables::GradeTableReader::InMemory(std::move(cells), paths.GradeTable());
   return Status::Ok();
 }
@@ -70,13 +74,19 @@ Status LoadStationGradeData(platform::Env& env, const fs::path& station, LoadedG
 LoadedGradeData DefaultGradeData() {
   LoadedGradeData data;
   data.source = "the default grade model";
-  data.table = gradetables::GradeTableReader::InMemory(
-      std::make_shared<const std::string>(DefaultGradeTable()), "default grade table");
+  data.table_bytes = std::make_shared<const std::string>(DefaultGradeTable());
+  data.table = gradetables::GradeTableReader::InMemory(data.table_bytes, "default grade table");
   std::unique_ptr<platform::Database> db;
-  if (platform::Database::OpenInMemory({}, &db).ok() && db->ExecuteScript(GradeTablesSql()).ok()) {
+  if (GradeTablesDatabase(&data.database_bytes).ok() &&
+      platform::Database::OpenInMemory(data.database_bytes, &db).ok()) {
     data.tables = gradetables::GradeTables::Read(*db);
   }
   return data;
+}
+
+std::string GradeDataDigest(const LoadedGradeData& data) {
+  return archive::GradeDataDigest(platform::Sha256Hex(data.table_bytes ? *data.table_bytes : ""),
+                                  platform::Sha256Hex(data.database_bytes));
 }
 
 }  // namespace krm::tools

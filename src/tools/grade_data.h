@@ -6,6 +6,7 @@
 #define KRM_TOOLS_GRADE_DATA_H_
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "gradetables/grade_table_reader.h"
@@ -21,9 +22,17 @@ struct LoadedGradeData {
   gradetables::GradeTables tables;
   // What the data came from: "the default grade model" or the station folder.
   std::string source;
+  // The bytes of the grade table (which `table` reads) and of the grade tables database, as the
+  // joined files would hold them: for the grade data's digest.
+  std::shared_ptr<const std::string> table_bytes;
+  std::string database_bytes;
 
   grading::GradeData View() const { return {&table, &tables, source}; }
 };
+
+// The digest of the grade data for the archive (archive::GradeDataDigest of its two files'
+// digests): the same as a station run's whose joined files hold these bytes.
+std::string GradeDataDigest(const LoadedGradeData& data);
 
 // The grade data of the station folder `station`, joined in memory from its part files
 // win_sys1.syc to win_sys4.syc (found under any letter case). Fails, naming the file, when a part

@@ -93,13 +93,10 @@ Status WriteGradeTableParts(platform::Env& env, const fs::path& first, const fs:
   return s;
 }
 
-Status WriteGradeDatabaseParts(platform::Env& env, const fs::path& scratch, const fs::path& first,
-                               const fs::path& second, std::vector<std::string>* log) {
-  Status s = WriteGradeTablesDatabase(env, scratch);
-  if (!s.ok()) return s;
+Status WriteGradeDatabaseParts(platform::Env& env, const fs::path& first, const fs::path& second,
+                               std::vector<std::string>* log) {
   std::string bytes;
-  s = env.ReadFile(scratch, &bytes);
-  (void)env.RemoveFile(scratch);
+  Status s = GradeTablesDatabase(&bytes);
   if (!s.ok()) return s;
   const std::string_view all(bytes);
   s = WritePart(env, first, all.substr(0, all.size() / 2), log);
@@ -146,7 +143,7 @@ InitResult InitStation(platform::Env& env, const fs::path& dir, bool force,
   }
   s = WriteGradeTableParts(env, paths.Part(1), paths.Part(2), log);
   if (!s.ok()) return failed(s);
-  s = WriteGradeDatabaseParts(env, dir / "grade_tables.tmp", paths.Part(3), paths.Part(4), log);
+  s = WriteGradeDatabaseParts(env, paths.Part(3), paths.Part(4), log);
   if (!s.ok()) return failed(s);
   if (!env.IsDirectory(paths.DataFolder())) {
     s = env.CreateDirectory(paths.DataFolder());
