@@ -29,6 +29,10 @@ ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
   std::unique_ptr<platform::FileLock> lock;
   (void)env.LockFile(paths.Lock(), &lock);
 
+  // The archive of the run's stone; the lab's server, when the station has one, is reached while
+  // the stone is graded.
+  StationArchive archive(station);
+
   gradetables::StationGradeFiles grade_files(station);
   platform::OutputFile report(env, paths.Report(), /*append=*/false);
   platform::OutputFile grade_log(env, paths.GradeLog(), /*append=*/true);
@@ -44,7 +48,7 @@ ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
   stone.saved_symmetry_caption = stone.fields.SymmetryCaption();
   // The archive's record of the stone is made from this first grading: the candidates' gradings
   // change the stone state later. It is kept from here on whatever ends the run.
-  StationArchive archive(station, stone);
+  archive.Graded(stone);
 
   // The stone goes into the report database; a missing one ends the run before the recut advice.
   report_export::Valdane_Sp valdane_sp;

@@ -39,32 +39,36 @@ void SetRecutAdvice(const recut::RecutAdvice* advice, archive::ArchiveRecord* re
   record->recut_message = advice->lines[1];
 }
 
-StationArchive::StationArchive(intake::Station& station, const grading::StoneState& stone)
-    : station_(station) {
+StationArchive::StationArchive(intake::Station& station)
+    : station_(station),
+      archiver_(station.env, archive::LoadArchiveConfig(station.env, station.paths.root),
+                &station.faults) {
+  archiver_.ReachServerEarly();
+}
+
+void StationArchive::Graded(const grading::StoneState& stone) {
   const std::string measurement =
-      intake::ReadMeasurement(station.env, station.paths.Measurement(), &station.faults);
-  // The station's name and the grade data's digest come when the record is kept.
-  record_ = archive::NewRecord("", measurement, "");
+      intake::ReadMeasurement(station_.env, station_.paths.Measurement(), &station_.faults);
+  // The grade data's digest comes when the record is kept.
+  record_ = archive::NewRecord(archiver_.config().station_name, measurement, "");
   SetGrading(intake::Profile::Parse(measurement).Get(intake::kSection, "STONE_ID"), stone,
              &record_);
+  graded_ = true;
 }
 
 void StationArchive::Keep(const recut::RecutAdvice* advice) {
+  if (!graded_) return;
   SetRecutAdvice(advice, &record_);
-  archive::Archiver archiver(station_.env,
-                             archive::LoadArchiveConfig(station_.env, station_.paths.root),
-                             &station_.faults);
-  record_.station = archiver.config().station_name;
-  record_.grade_data_sha256 = GradeDataDigest(archiver);
-  archiver.Keep(record_);
-  for (std::string& line : archiver.Notices()) station_.notices.push_back(std::move(line));
+  record_.grade_data_sha256 = GradeDataDigest();
+  archiver_.Keep(record_);
+  for (std::string& line : archiver_.Notices()) station_.notices.push_back(std::move(line));
 }
 
-std::string StationArchive::GradeDataDigest(archive::Archiver& archiver) {
+std::string StationArchive::GradeDataDigest() {
   const intake::StationPaths& paths = station_.paths;
   FaultLog digest_faults(paths.root);
   std::string digest =
-      archiver.GradeDataDigest(paths.GradeTable(), paths.GradeDatabase(), &digest_faults);
+      archiver_.GradeDataDigest(paths.GradeTable(), paths.GradeDatabase(), &digest_faults);
   for (const Fault& fault : digest_faults.faults()) {
     const auto& said = station_.faults.faults();
     if (std::none_of(said.begin(), said.end(),

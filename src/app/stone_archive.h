@@ -28,18 +28,24 @@ void SetGrading(std::string_view stone_id, const grading::StoneState& stone,
 void SetRecutAdvice(const recut::RecutAdvice* advice, archive::ArchiveRecord* record);
 
 // The archive step of a station run:
-//   StationArchive archive(station, stone);  // right after the first grading
-//   ...                                      // the export and the recut advice
-//   archive.Keep(&advice);                   // Keep(nullptr) when the run ended before the advice
+//   StationArchive archive(station);  // at the start: reaches the lab's server meanwhile
+//   ...                               // the first grading
+//   archive.Graded(stone);            // the record of that grading
+//   ...                               // the export and the recut advice
+//   archive.Keep(&advice);            // Keep(nullptr) when the run ended before the advice
 // The record goes into data/archive.db and, when the station has one, to the lab's server. A
 // local archive that cannot be written is a fault of the run (station.faults); a server that
-// cannot be reached is not: the record waits, and station.notices says so.
+// cannot be reached is not: the record waits, and station.notices says so. A run that ends before
+// Graded keeps no record.
 class StationArchive {
  public:
-  // Reads the measurement file and makes the record of the stone's first grading.
-  StationArchive(intake::Station& station, const grading::StoneState& stone);
+  // Reads the station's archive settings and starts reaching its server, when it has one.
+  explicit StationArchive(intake::Station& station);
 
-  // Adds the recut advice, the station's name and the grade data's digest, and keeps the record.
+  // Reads the measurement file and makes the record of the stone's first grading.
+  void Graded(const grading::StoneState& stone);
+
+  // Adds the recut advice and the grade data's digest to the record of Graded, and keeps it.
   void Keep(const recut::RecutAdvice* advice);
 
   const archive::ArchiveRecord& record() const { return record_; }
@@ -48,9 +54,11 @@ class StationArchive {
   // The digest of the joined grade files. A file whose digest cannot be made leaves it empty; that
   // is a fault of the run unless the run has one on that file already (its grading could not read
   // the file either, and said so).
-  std::string GradeDataDigest(archive::Archiver& archiver);
+  std::string GradeDataDigest();
 
   intake::Station& station_;
+  archive::Archiver archiver_;
+  bool graded_ = false;
   archive::ArchiveRecord record_;
 };
 

@@ -31,8 +31,10 @@ std::filesystem::path StationFile(platform::Env& env, const std::filesystem::pat
 }
 
 std::string DefaultStationName(const std::filesystem::path& station) {
+  // The folder itself, however it was reached (through a link, a relative path).
   std::error_code ec;
-  std::filesystem::path folder = std::filesystem::absolute(station, ec);
+  std::filesystem::path folder = std::filesystem::weakly_canonical(station, ec);
+  if (ec) folder = std::filesystem::absolute(station, ec);
   if (ec) folder = station;
   folder = folder.lexically_normal();
   if (!folder.has_filename() && folder.has_parent_path() && folder != folder.root_path()) {

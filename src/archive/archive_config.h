@@ -7,7 +7,7 @@
 // The environment variable KRM_ARCHIVE_URL, when set and not empty, wins over the file's url, so
 // that a station can be pointed elsewhere for a while without editing its files. Without a url
 // the records stay in the local archive only. The name defaults to the host name and the station
-// folder's name: "host/folder".
+// folder's own name (links resolved): "host/folder".
 #ifndef KRM_ARCHIVE_ARCHIVE_CONFIG_H_
 #define KRM_ARCHIVE_ARCHIVE_CONFIG_H_
 

@@ -1,11 +1,7 @@
 #include "archive/archive_json.h"
 
-#include <nlohmann/json.hpp>
-
 namespace krm::archive {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 // Reads a JSON object or array whose members are all strings, each turned back into station
 // bytes; every other value, a nested container or a string no StoredText made stops the parse.
@@ -63,13 +59,14 @@ std::optional<KeyValueList> Parse(std::string_view json, bool object) {
 
 }  // namespace
 
+void AppendMember(std::string_view key, std::string_view value, Json* object) {
+  object->get_ref<Json::object_t&>().emplace_back(StoredText(key), StoredText(value));
+}
+
 std::string JsonObject(const KeyValueList& pairs) {
   Json object = Json::object();
-  // Appended to the members as they come: the object's own insertion would find a repeated name
-  // and replace its value.
-  auto& members = object.get_ref<Json::object_t&>();
-  members.reserve(pairs.size());
-  for (const auto& [key, value] : pairs) members.emplace_back(StoredText(key), StoredText(value));
+  object.get_ref<Json::object_t&>().reserve(pairs.size());
+  for (const auto& [key, value] : pairs) AppendMember(key, value, &object);
   return object.dump();
 }
 

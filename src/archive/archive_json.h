@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "text/code_page.h"
 
 namespace krm::archive {
@@ -33,6 +35,11 @@ inline std::optional<std::string> StationBytes(std::string_view stored) {
 
 // Members of an object in order, repeated names kept, as station bytes.
 using KeyValueList = std::vector<std::pair<std::string, std::string>>;
+
+// nlohmann-json's object that keeps its members in order, and a member appended to one (repeated
+// names kept: the object's own insertion would find the name and replace its value).
+using Json = nlohmann::ordered_json;
+void AppendMember(std::string_view key, std::string_view value, Json* object);
 
 // {"KEY":"VALUE",...} and ["a","b"] of station bytes, as stored texts.
 std::string JsonObject(const KeyValueList& pairs);

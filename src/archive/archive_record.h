@@ -83,7 +83,13 @@ std::string MeasurementJson(std::string_view contents);
 std::string GradeDataDigest(std::string_view table_sha256, std::string_view database_sha256);
 
 // A record with what every run fills the same way: a new run id, the time now, the station's
-// name, the program version, the measurement file's digest and keys. The grading fills the rest.
+// name and the program version.
+ArchiveRecord NewRecord(std::string_view station);
+
+// The measurement file's part of a record: the file's digest and its keys.
+void SetMeasurement(std::string_view measurement_contents, ArchiveRecord* record);
+
+// NewRecord with SetMeasurement and the grade data's digest. The grading fills the rest.
 ArchiveRecord NewRecord(std::string_view station, std::string_view measurement_contents,
                         std::string_view grade_data_sha256);
 

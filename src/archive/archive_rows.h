@@ -1,9 +1,9 @@
 // The archive's table `stone_grades` as both databases hold it: the columns of a record, in table
 // order, and a record turned into the column texts both store.
 //
-// Every text column holds UTF-8 made by StoredText (archive_json.h); `messages` is a JSON array and `measurement`
-// a JSON object (keys in file order, repeated keys kept); the classes and the verdict are whole
-// numbers; a missing value is NULL.
+// Every text column holds UTF-8 made by StoredText (archive_json.h); `messages` is a JSON array and
+// `measurement` a JSON object (keys in file order, repeated keys kept); the classes and the verdict
+// are whole numbers; a missing value is NULL.
 #ifndef KRM_ARCHIVE_ARCHIVE_ROWS_H_
 #define KRM_ARCHIVE_ARCHIVE_ROWS_H_
 

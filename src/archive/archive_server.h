@@ -19,6 +19,7 @@
 #ifndef KRM_ARCHIVE_ARCHIVE_SERVER_H_
 #define KRM_ARCHIVE_ARCHIVE_SERVER_H_
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -46,6 +47,8 @@ struct ServerOptions {
   std::chrono::milliseconds connect_timeout{2000};
   // Called at each stage of a send (tests only).
   std::function<void(SendStage)> on_stage;
+  // When set and true, a connection still in the making is given up.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 using ServerValue = std::optional<std::string>;

@@ -19,13 +19,33 @@ Archiver::Archiver(platform::Env& env, ArchiveConfig config, FaultLog* faults,
                    ArchiverOptions options)
     : env_(env), config_(std::move(config)), faults_(faults), options_(std::move(options)) {
   if (options_.send_chunk == 0) options_.send_chunk = 1;
-  const auto mode =
-      options_.create_local ? LocalArchive::OpenMode::kCreate : LocalArchive::OpenMode::kExisting;
-  const Status s = LocalArchive::Open(config_.local_path, mode, &local_);
-  faults_->Check(s, "archive not opened", config_.local_path);
 }
 
-Archiver::~Archiver() = default;
+Archiver::~Archiver() {
+  if (early_.valid()) {
+    cancel_early_ = true;
+    early_.wait();
+  }
+}
+
+LocalArchive* Archiver::Local() {
+  if (!local_opened_) {
+    local_opened_ = true;
+    const auto mode =
+        options_.create_local ? LocalArchive::OpenMode::kCreate : LocalArchive::OpenMode::kExisting;
+    const Status s = LocalArchive::Open(config_.local_path, mode, &local_);
+    faults_->Check(s, "archive not opened", config_.local_path);
+  }
+  return local_.get();
+}
+
+void Archiver::ReachServerEarly() {
+  if (config_.server_url.empty() || server_ || server_failed() || early_.valid()) return;
+  ServerOptions options = options_.server;
+  options.cancel = &cancel_early_;
+  early_ = std::async(std::launch::async,
+                      [url = config_.server_url, options] { return Reach(url, options); });
+}
 
 std::string Archiver::GradeDataDigest(const std::filesystem::path& table,
                                       const std::filesystem::path& database, FaultLog* faults) {
@@ -34,7 +54,7 @@ std::string Archiver::GradeDataDigest(const std::filesystem::path& table,
   const std::filesystem::path* paths[2] = {&table, &database};
   for (int i = 0; i < 2; ++i) {
     Status s;
-    if (local_) {
+    if (Local()) {
       s = local_->FileDigest(env_, *paths[i], &digests[i]);
     } else {
       // Without the local archive there is nowhere to remember it.
@@ -59,7 +79,7 @@ void Archiver::Keep(std::span<const ArchiveRecord> records) {
   for (const ArchiveRecord& record : records) rows.push_back(EncodeRecord(record));
   const auto count = static_cast<std::int64_t>(rows.size());
   bool stored = false;
-  if (local_) {
+  if (Local()) {
     stored = !faults_->Check(local_->Store(rows), "archive record not stored", config_.local_path);
   }
   if (config_.server_url.empty() || server_failed()) {
@@ -80,7 +100,7 @@ void Archiver::Keep(std::span<const ArchiveRecord> records) {
 
 void Archiver::SendWaiting() {
   waiting_sent_ = true;
-  if (!local_ || config_.server_url.empty()) return;
+  if (config_.server_url.empty() || !Local()) return;
   std::vector<StoredRow> rows;
   while (!server_failed()) {
     if (faults_->Check(local_->Waiting(options_.send_chunk, &rows), "archive not read",
@@ -93,7 +113,7 @@ void Archiver::SendWaiting() {
 
 std::int64_t Archiver::Waiting() {
   std::int64_t waiting = 0;
-  if (local_ && !local_->CountWaiting(&waiting).ok()) waiting = 0;
+  if (Local() && !local_->CountWaiting(&waiting).ok()) waiting = 0;
   return waiting;
 }
 
@@ -102,21 +122,31 @@ std::vector<std::string> Archiver::Notices() {
   return {server_error_ + ", " + RecordCount(Waiting()) + ": " + server_reason_};
 }
 
+Archiver::Reached Archiver::Reach(const std::string& url, const ServerOptions& options) {
+  Reached reached;
+  reached.status = ConnectServer(url, options, &reached.server);
+  if (!reached.status.ok()) {
+    reached.error = "archive server not reached";
+    return reached;
+  }
+  reached.status = reached.server->PrepareSchema();
+  if (!reached.status.ok()) {
+    reached.error = reached.server->connected() ? "archive server refused the records"
+                                                : "archive server connection lost";
+    reached.server.reset();
+  }
+  return reached;
+}
+
 bool Archiver::Server() {
   if (server_) return true;
   if (server_failed()) return false;
-  Status s = ConnectServer(config_.server_url, options_.server, &server_);
-  if (!s.ok()) {
-    ServerFailed("archive server not reached", s);
+  Reached reached = early_.valid() ? early_.get() : Reach(config_.server_url, options_.server);
+  if (reached.error != nullptr) {
+    ServerFailed(reached.error, reached.status);
     return false;
   }
-  s = server_->PrepareSchema();
-  if (!s.ok()) {
-    ServerFailed(server_->connected() ? "archive server refused the records"
-                                      : "archive server connection lost",
-                 s);
-    return false;
-  }
+  server_ = std::move(reached.server);
   return true;
 }
 

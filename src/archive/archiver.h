@@ -25,8 +25,10 @@
 #ifndef KRM_ARCHIVE_ARCHIVER_H_
 #define KRM_ARCHIVE_ARCHIVER_H_
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <span>
 #include <string>
@@ -52,18 +54,24 @@ struct ArchiverOptions {
 
 class Archiver {
  public:
-  // Opens the local archive at config.local_path (a failure is recorded in `faults`). `faults`
-  // must outlive the Archiver.
+  // The local archive at config.local_path is opened on first use (a failure is recorded in
+  // `faults`). `faults` must outlive the Archiver.
   Archiver(platform::Env& env, ArchiveConfig config, FaultLog* faults,
            ArchiverOptions options = {});
+  // Gives up a server connection still in the making.
   ~Archiver();
   Archiver(const Archiver&) = delete;
   Archiver& operator=(const Archiver&) = delete;
 
   const ArchiveConfig& config() const { return config_; }
   // False when the local archive could not be opened.
-  bool has_local() const { return local_ != nullptr; }
-  LocalArchive* local() { return local_.get(); }
+  bool has_local() { return Local() != nullptr; }
+  LocalArchive* local() { return Local(); }
+
+  // Starts reaching the server (the connection and its schema) on a thread of its own when the
+  // station has one, so that a one-shot run grades its stone meanwhile; the first send takes the
+  // connection from there, waiting for it at most as long as a connection may take.
+  void ReachServerEarly();
 
   // The digest of the grade data (GradeDataDigest of the two joined files), remembered in the
   // local archive while neither file changes. A file that cannot be read is a fault, recorded in
@@ -96,8 +104,16 @@ class Archiver {
   std::vector<std::string> Notices();
 
  private:
+  LocalArchive* Local();
   // Connects and prepares the server once; false (with server_error_ set) when that fails.
   bool Server();
+  // What Server() does, without touching the Archiver's state: on the early thread.
+  struct Reached {
+    std::unique_ptr<ArchiveServer> server;
+    const char* error = nullptr;  // what went wrong, as Notices() says it
+    Status status;
+  };
+  static Reached Reach(const std::string& url, const ServerOptions& options);
   // Sends rows in chunks; marks them sent locally when `mark` holds. False on a server failure.
   bool Send(std::span<const StoredRow> rows, bool mark);
   void ServerFailed(const char* what, const Status& status);
@@ -107,7 +123,11 @@ class Archiver {
   FaultLog* faults_;
   ArchiverOptions options_;
   std::unique_ptr<LocalArchive> local_;
+  bool local_opened_ = false;  // the local archive was opened, or tried
   std::unique_ptr<ArchiveServer> server_;
+  // The early attempt to reach the server, and its cancel flag.
+  std::future<Reached> early_;
+  std::atomic<bool> cancel_early_{false};
   bool waiting_sent_ = false;  // records from earlier runs were sent (or tried)
   std::string server_error_;   // "archive server not reached" ... ": REASON"
   std::string server_reason_;

@@ -1,17 +1,84 @@
-// The archive server through libpq. Built only when the PostgreSQL client library is found.
+// The archive server through libpq. Built only when the PostgreSQL client library's headers are
+// found; the library itself is loaded when a program first reaches a server (LoadLibpq).
 #include <libpq-fe.h>
 #include <poll.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <set>
 
 #include "archive/archive_server.h"
 
 namespace krm::archive {
 namespace {
+
+// The functions of libpq that the archive calls.
+// clang-format off
+#define KRM_LIBPQ_FUNCTIONS(X)                                                                  \
+  X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconninfoFree) X(PQconninfoParse)      \
+  X(PQerrorMessage) X(PQexec) X(PQexecParams) X(PQfinish) X(PQfreemem) X(PQgetResult)           \
+  X(PQgetisnull) X(PQgetlength) X(PQgetvalue) X(PQnfields) X(PQntuples) X(PQparameterStatus)    \
+  X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorMessage) X(PQresultStatus)                    \
+  X(PQsetNoticeProcessor) X(PQsocket) X(PQstatus) X(PQtransactionStatus)
+// clang-format on
+
+// libpq, loaded on first use rather than linked: with the libraries it pulls in (TLS, Kerberos,
+// LDAP; two dozen in all) it costs a program several milliseconds to load at every start, which a
+// station without a server should not pay, and a station with one pays on the thread that reaches
+// the server while the stone is graded.
+struct Libpq {
+#define KRM_LIBPQ_MEMBER(name) decltype(&::name) name = nullptr;
+  KRM_LIBPQ_FUNCTIONS(KRM_LIBPQ_MEMBER)
+#undef KRM_LIBPQ_MEMBER
+  std::string error;  // why it could not be loaded; empty when it was
+};
+
+const Libpq& LoadLibpq() {
+  static const Libpq loaded = [] {
+    Libpq pq;
+#ifdef _WIN32
+    constexpr const char* kName = "libpq.dll";
+    HMODULE library = ::LoadLibraryA(kName);
+    const auto find = [&](const char* name) {
+      return library ? reinterpret_cast<void*>(::GetProcAddress(library, name)) : nullptr;
+    };
+#else
+    constexpr const char* kName = "libpq.so.5";
+    void* library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
+    const auto find = [&](const char* name) { return library ? ::dlsym(library, name) : nullptr; };
+#endif
+    if (library == nullptr) {
+      pq.error = std::string("the PostgreSQL client library ") + kName + " could not be loaded";
+#ifndef _WIN32
+      if (const char* why = ::dlerror()) pq.error += std::string(": ") + why;
+#endif
+      return pq;
+    }
+#define KRM_LIBPQ_FIND(name)                                  \
+  pq.name = reinterpret_cast<decltype(pq.name)>(find(#name)); \
+  if (pq.name == nullptr && pq.error.empty()) {               \
+    pq.error = std::string(kName) + " has no " + #name;       \
+  }
+    KRM_LIBPQ_FUNCTIONS(KRM_LIBPQ_FIND)
+#undef KRM_LIBPQ_FIND
+    return pq;
+  }();
+  return loaded;
+}
+
+// The loaded library; only called once ConnectPostgres has loaded it.
+const Libpq& Pq() {
+  return LoadLibpq();
+}
 
 // Key of the advisory lock that one station at a time holds while it creates or migrates the
 // server's schema ("krmarch").
@@ -33,7 +100,7 @@ std::string FirstLine(const char* message) {
 struct Result {
   PGresult* res = nullptr;
   explicit Result(PGresult* r) : res(r) {}
-  ~Result() { PQclear(res); }
+  ~Result() { Pq().PQclear(res); }
   Result(const Result&) = delete;
   Result& operator=(const Result&) = delete;
 };
@@ -67,16 +134,16 @@ void AppendCopyValue(const std::optional<std::string>& value, std::string* out) 
 class PostgresServer : public ArchiveServer {
  public:
   PostgresServer(PGconn* conn, ServerOptions options) : conn_(conn), options_(std::move(options)) {}
-  ~PostgresServer() override { PQfinish(conn_); }
+  ~PostgresServer() override { Pq().PQfinish(conn_); }
 
-  bool connected() const override { return PQstatus(conn_) == CONNECTION_OK; }
+  bool connected() const override { return Pq().PQstatus(conn_) == CONNECTION_OK; }
 
   Status PrepareSchema() override {
     // Mostly the schema is there and current: one look, no lock.
     {
-      Result r(PQexec(conn_, "SELECT version FROM krm_archive_schema"));
-      if (PQresultStatus(r.res) == PGRES_TUPLES_OK && PQntuples(r.res) == 1) {
-        const int version = std::atoi(PQgetvalue(r.res, 0, 0));
+      Result r(Pq().PQexec(conn_, "SELECT version FROM krm_archive_schema"));
+      if (Pq().PQresultStatus(r.res) == PGRES_TUPLES_OK && Pq().PQntuples(r.res) == 1) {
+        const int version = std::atoi(Pq().PQgetvalue(r.res, 0, 0));
         if (version == kServerSchemaVersion) return Status::Ok();
         if (version > kServerSchemaVersion) return Newer(version);
       } else if (!connected()) {
@@ -88,11 +155,11 @@ class PostgresServer : public ArchiveServer {
     if (s.ok()) s = Run("CREATE TABLE IF NOT EXISTS krm_archive_schema (version integer NOT NULL)");
     int version = 0;
     if (s.ok()) {
-      Result r(PQexec(conn_, "SELECT version FROM krm_archive_schema"));
-      if (PQresultStatus(r.res) != PGRES_TUPLES_OK) {
+      Result r(Pq().PQexec(conn_, "SELECT version FROM krm_archive_schema"));
+      if (Pq().PQresultStatus(r.res) != PGRES_TUPLES_OK) {
         s = Failure(r.res);
-      } else if (PQntuples(r.res) > 0) {
-        version = std::atoi(PQgetvalue(r.res, 0, 0));
+      } else if (Pq().PQntuples(r.res) > 0) {
+        version = std::atoi(Pq().PQgetvalue(r.res, 0, 0));
       }
     }
     if (s.ok() && version > kServerSchemaVersion) s = Newer(version);
@@ -115,20 +182,21 @@ class PostgresServer : public ArchiveServer {
     for (const ServerValue& p : params) values.push_back(p ? p->c_str() : nullptr);
     const std::string text(sql);
     // Without parameters the statement may be a script of several.
-    Result r(params.empty() ? PQexec(conn_, text.c_str())
-                            : PQexecParams(conn_, text.c_str(), static_cast<int>(values.size()),
-                                           nullptr, values.data(), nullptr, nullptr, 0));
-    const ExecStatusType st = PQresultStatus(r.res);
+    Result r(params.empty()
+                 ? Pq().PQexec(conn_, text.c_str())
+                 : Pq().PQexecParams(conn_, text.c_str(), static_cast<int>(values.size()), nullptr,
+                                     values.data(), nullptr, nullptr, 0));
+    const ExecStatusType st = Pq().PQresultStatus(r.res);
     if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) return Failure(r.res);
-    const int columns = PQnfields(r.res);
-    for (int i = 0; i < PQntuples(r.res); ++i) {
+    const int columns = Pq().PQnfields(r.res);
+    for (int i = 0; i < Pq().PQntuples(r.res); ++i) {
       ServerRow row;
       for (int c = 0; c < columns; ++c) {
-        if (PQgetisnull(r.res, i, c)) {
+        if (Pq().PQgetisnull(r.res, i, c)) {
           row.emplace_back(std::nullopt);
         } else {
-          row.emplace_back(std::string(PQgetvalue(r.res, i, c),
-                                       static_cast<std::size_t>(PQgetlength(r.res, i, c))));
+          row.emplace_back(std::string(Pq().PQgetvalue(r.res, i, c),
+                                       static_cast<std::size_t>(Pq().PQgetlength(r.res, i, c))));
         }
       }
       rows->push_back(std::move(row));
@@ -145,22 +213,22 @@ class PostgresServer : public ArchiveServer {
   }
 
   Status Failure(const PGresult* res) {
-    const char* message = res ? PQresultErrorMessage(res) : nullptr;
-    if (message == nullptr || *message == '\0') message = PQerrorMessage(conn_);
+    const char* message = res ? Pq().PQresultErrorMessage(res) : nullptr;
+    if (message == nullptr || *message == '\0') message = Pq().PQerrorMessage(conn_);
     const std::string reason = FirstLine(message);
     return Status::IoError("archive server: " + reason, reason);
   }
 
   Status Run(const std::string& sql) {
-    Result r(PQexec(conn_, sql.c_str()));
-    const ExecStatusType st = PQresultStatus(r.res);
+    Result r(Pq().PQexec(conn_, sql.c_str()));
+    const ExecStatusType st = Pq().PQresultStatus(r.res);
     if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) return Failure(r.res);
     return Status::Ok();
   }
 
   void Abort() {
-    if (connected() && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
-      Result r(PQexec(conn_, "ROLLBACK"));
+    if (connected() && Pq().PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+      Result r(Pq().PQexec(conn_, "ROLLBACK"));
     }
   }
 
@@ -180,9 +248,9 @@ class PostgresServer : public ArchiveServer {
     // the byte 0 as another character).
     const char* values[kColumnCount];
     for (std::size_t c = 0; c < kColumnCount; ++c) values[c] = row[c] ? row[c]->c_str() : nullptr;
-    Result r(PQexecParams(conn_, insert_sql_.c_str(), static_cast<int>(kColumnCount), nullptr,
-                          values, nullptr, nullptr, 0));
-    if (PQresultStatus(r.res) != PGRES_COMMAND_OK) return Failure(r.res);
+    Result r(Pq().PQexecParams(conn_, insert_sql_.c_str(), static_cast<int>(kColumnCount), nullptr,
+                               values, nullptr, nullptr, 0));
+    if (Pq().PQresultStatus(r.res) != PGRES_COMMAND_OK) return Failure(r.res);
     Stage(SendStage::kCommitted);
     return Status::Ok();
   }
@@ -253,8 +321,8 @@ class PostgresServer : public ArchiveServer {
 
   Status Copy(const std::string& sql, const std::vector<const StoredRow*>& rows) {
     {
-      Result r(PQexec(conn_, sql.c_str()));
-      if (PQresultStatus(r.res) != PGRES_COPY_IN) return Failure(r.res);
+      Result r(Pq().PQexec(conn_, sql.c_str()));
+      if (Pq().PQresultStatus(r.res) != PGRES_COPY_IN) return Failure(r.res);
     }
     std::string buffer;
     buffer.reserve(kCopyBuffer + (64 << 10));
@@ -266,21 +334,21 @@ class PostgresServer : public ArchiveServer {
       }
       buffer.push_back('\n');
       if (buffer.size() >= kCopyBuffer) {
-        sent = PQputCopyData(conn_, buffer.data(), static_cast<int>(buffer.size())) == 1;
+        sent = Pq().PQputCopyData(conn_, buffer.data(), static_cast<int>(buffer.size())) == 1;
         buffer.clear();
         if (!sent) break;
       }
     }
     if (sent && !buffer.empty()) {
-      sent = PQputCopyData(conn_, buffer.data(), static_cast<int>(buffer.size())) == 1;
+      sent = Pq().PQputCopyData(conn_, buffer.data(), static_cast<int>(buffer.size())) == 1;
     }
-    if (PQputCopyEnd(conn_, sent ? nullptr : "records not sent whole") != 1) {
+    if (Pq().PQputCopyEnd(conn_, sent ? nullptr : "records not sent whole") != 1) {
       return Failure(nullptr);
     }
     Status s = Status::Ok();
-    while (PGresult* res = PQgetResult(conn_)) {
+    while (PGresult* res = Pq().PQgetResult(conn_)) {
       Result r(res);
-      if (s.ok() && PQresultStatus(res) != PGRES_COMMAND_OK) s = Failure(res);
+      if (s.ok() && Pq().PQresultStatus(res) != PGRES_COMMAND_OK) s = Failure(res);
     }
     if (s.ok() && !sent) s = Failure(nullptr);
     return s;
@@ -294,8 +362,8 @@ class PostgresServer : public ArchiveServer {
 // The connection string's own connect_timeout, when it has one.
 std::optional<std::chrono::milliseconds> UrlTimeout(const std::string& url) {
   char* error = nullptr;
-  PQconninfoOption* options = PQconninfoParse(url.c_str(), &error);
-  PQfreemem(error);
+  PQconninfoOption* options = Pq().PQconninfoParse(url.c_str(), &error);
+  Pq().PQfreemem(error);
   if (options == nullptr) return std::nullopt;
   std::optional<std::chrono::milliseconds> timeout;
   for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
@@ -304,7 +372,7 @@ std::optional<std::chrono::milliseconds> UrlTimeout(const std::string& url) {
       if (seconds > 0) timeout = std::chrono::seconds(seconds);
     }
   }
-  PQconninfoFree(options);
+  Pq().PQconninfoFree(options);
   return timeout;
 }
 
@@ -312,6 +380,9 @@ std::optional<std::chrono::milliseconds> UrlTimeout(const std::string& url) {
 
 Status ConnectPostgres(const std::string& url, const ServerOptions& options,
                        std::unique_ptr<ArchiveServer>* server) {
+  if (const std::string& error = LoadLibpq().error; !error.empty()) {
+    return Status::IoError("archive server: " + error, error);
+  }
   using Clock = std::chrono::steady_clock;
   const auto timeout = UrlTimeout(url).value_or(options.connect_timeout);
   const auto deadline = Clock::now() + timeout;
@@ -319,33 +390,36 @@ Status ConnectPostgres(const std::string& url, const ServerOptions& options,
   const char* keywords[] = {"tcp_user_timeout", "fallback_application_name", "dbname",
                             "client_encoding", nullptr};
   const char* values[] = {"10000", "krm-archive", url.c_str(), "UTF8", nullptr};
-  PGconn* conn = PQconnectStartParams(keywords, values, 1);
+  PGconn* conn = Pq().PQconnectStartParams(keywords, values, 1);
   if (conn == nullptr) return Status::IoError("archive server: out of memory", "out of memory");
   auto fail = [&](std::string reason) {
-    PQfinish(conn);
+    Pq().PQfinish(conn);
     return Status::IoError("archive server: " + reason, reason);
   };
-  if (PQstatus(conn) == CONNECTION_BAD) return fail(FirstLine(PQerrorMessage(conn)));
+  if (Pq().PQstatus(conn) == CONNECTION_BAD) return fail(FirstLine(Pq().PQerrorMessage(conn)));
+  // Waits are cut into slices when the attempt may be given up meanwhile.
+  const long slice = options.cancel ? 20 : std::numeric_limits<int>::max();
   PostgresPollingStatusType poll_status = PGRES_POLLING_WRITING;
   while (poll_status != PGRES_POLLING_OK) {
-    if (poll_status == PGRES_POLLING_FAILED) return fail(FirstLine(PQerrorMessage(conn)));
+    if (poll_status == PGRES_POLLING_FAILED) return fail(FirstLine(Pq().PQerrorMessage(conn)));
+    if (options.cancel && options.cancel->load()) return fail("given up");
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return fail("no answer within " + std::to_string(timeout.count()) + " ms");
-    pollfd fd{PQsocket(conn),
+    pollfd fd{Pq().PQsocket(conn),
               static_cast<short>(poll_status == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-    const int ready = ::poll(&fd, 1, static_cast<int>(left));
+    const int ready = ::poll(&fd, 1, static_cast<int>(std::min<long>(left, slice)));
     if (ready < 0 && errno != EINTR) return fail(std::strerror(errno));
     if (ready == 0) continue;  // the deadline is checked above
-    poll_status = PQconnectPoll(conn);
+    poll_status = Pq().PQconnectPoll(conn);
   }
-  const char* encoding = PQparameterStatus(conn, "server_encoding");
+  const char* encoding = Pq().PQparameterStatus(conn, "server_encoding");
   if (encoding == nullptr ||
       (std::strcmp(encoding, "UTF8") != 0 && std::strcmp(encoding, "SQL_ASCII") != 0)) {
     return fail(std::string("archive database encoding is ") + (encoding ? encoding : "unknown") +
                 ", not UTF8");
   }
-  PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
+  Pq().PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
   *server = std::make_unique<PostgresServer>(conn, options);
   return Status::Ok();
 }

@@ -257,12 +257,17 @@ TEST_F(ArchiveRuns, AnArchiveThatCannotBeWrittenIsAFaultOfTheRun) {
   ASSERT_EQ(ended.err.size(), 1u);
   EXPECT_TRUE(ended.err[0].starts_with("DOVEVOVIDIRO: archive not opened: data/archive.db: "))
       << ended.err[0];
-  // Everything else of the run is as in a clean run.
-  for (const char* file : {"data/recut.txt", "data/out_1.txt"}) {
-    EXPECT_EQ(testing::ReadWhole(root / file), testing::ReadWhole(clean / file)) << file;
+  // Everything else of the run is as in a clean run (the reports but for their first line, which
+  // holds the time).
+  EXPECT_EQ(testing::ReadWhole(root / "data/recut.txt"),
+            testing::ReadWhole(clean / "data/recut.txt"));
+  for (const char* file : {"data/out.txt", "data/out_1.txt"}) {
+    const std::string got = testing::ReadWhole(root / file);
+    const std::string want = testing::ReadWhole(clean / file);
+    EXPECT_EQ(got.substr(std::min(got.find('\n'), got.size())),
+              want.substr(std::min(want.find('\n'), want.size())))
+        << file;
   }
-  EXPECT_EQ(Split(testing::ReadWhole(root / "data/out.txt"), "\r\n").size(),
-            Split(testing::ReadWhole(clean / "data/out.txt"), "\r\n").size());
 }
 
 TEST_F(ArchiveRuns, ARunLandsItsRecordOnTheServerWithEveryField) {
