@@ -60,10 +60,12 @@ struct Options {
   std::optional<fs::path> station;
   RecordFormat format = RecordFormat::kJsonLines;
   int jobs = 1;
+  bool archive = false;
   std::vector<fs::path> paths;
 };
 
-// Parses [--station DIR] [--format jsonl|csv] [--jobs N] PATH...; no value on a usage error.
+// Parses [--station DIR] [--format jsonl|csv] [--jobs N] [--archive] PATH...; no value on a usage
+// error.
 std::optional<Options> ParseOptions(const std::vector<std::string_view>& args, bool batch) {
   Options o;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -80,6 +82,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string_view>& args, b
       } else {
         return std::nullopt;
       }
+    } else if (batch && arg == "--archive") {
+      o.archive = true;
     } else if (batch && arg == "--jobs" && has_value) {
       o.jobs = std::atoi(std::string(args[++i]).c_str());
       if (o.jobs < 1 || o.jobs > 256) return std::nullopt;
@@ -107,7 +111,8 @@ std::optional<LoadedGradeData> LoadData(platform::Env& env, const Options& o) {
 }
 
 constexpr std::string_view kGradeUsage =
-    "usage: krm-station grade [--station DIR] [--format jsonl|csv] [--jobs N] PATH...\n";
+    "usage: krm-station grade [--station DIR] [--format jsonl|csv] [--jobs N] [--archive] "
+    "PATH...\n";
 constexpr std::string_view kExplainUsage = "usage: krm-station explain [--station DIR] FILE\n";
 
 std::string Pad(std::string text, std::size_t width) {
@@ -144,29 +149,36 @@ std::vector<BatchItem> ListMeasurementFiles(platform::Env& env,
   return items;
 }
 
-StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const BatchItem& item) {
+StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const BatchItem& item,
+                      std::string* contents) {
   const std::string name = item.path.string();
   if (item.error) return FailedRecord(name, *item.error);
   if (!env.IsRegularFile(item.path)) {
     return FailedRecord(name,
                         env.IsDirectory(item.path) ? "is a directory" : "no such measurement file");
   }
-  std::string contents;
-  const Status read = env.ReadFile(item.path, &contents);
+  std::string read_contents;
+  if (contents == nullptr) contents = &read_contents;
+  const Status read = env.ReadFile(item.path, contents);
   if (!read.ok()) return FailedRecord(name, read.reason());
-  return GradeStone(data, name, contents);
+  return GradeStone(data, name, *contents);
 }
 
 std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
                        const std::vector<BatchItem>& items, RecordFormat format, int jobs,
-                       std::FILE* out, std::FILE* progress) {
+                       std::FILE* out, std::FILE* progress, BatchArchive* archive) {
   if (format == RecordFormat::kCsv) std::fputs(CsvLine(CsvHeader()).c_str(), out);
   // Records are written in the order of the items; a worker runs at most `window` items ahead of
   // the writer, so that memory stays bounded whatever the number of files.
   const std::size_t window = static_cast<std::size_t>(jobs) * 32;
   std::mutex mutex;
   std::condition_variable ready, room;
-  std::deque<std::optional<std::string>> pending;  // records from `written` on
+  // A graded item's line, and its archive record when the batch keeps them.
+  struct Done {
+    std::string line;
+    std::optional<BatchArchive::Pending> kept;
+  };
+  std::deque<std::optional<Done>> pending;  // items from `written` on
   std::size_t written = 0, next = 0, errors = 0;
 
   auto work = [&] {
@@ -178,13 +190,15 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
         if (next >= items.size()) return;
         i = next++;
       }
-      const StoneRecord record = GradeItem(env, data, items[i]);
-      std::string line = Serialized(record, format);
+      std::string contents;
+      const StoneRecord record = GradeItem(env, data, items[i], &contents);
+      Done done{Serialized(record, format), std::nullopt};
+      if (archive) done.kept = archive->Record(record, std::move(contents));
       std::lock_guard lock(mutex);
       if (record.error) ++errors;
       const std::size_t slot = i - written;
       if (pending.size() <= slot) pending.resize(slot + 1);
-      pending[slot] = std::move(line);
+      pending[slot] = std::move(done);
       ready.notify_one();
     }
   };
@@ -195,12 +209,13 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
   std::unique_lock lock(mutex);
   while (written < items.size()) {
     ready.wait(lock, [&] { return !pending.empty() && pending.front(); });
-    std::string line = std::move(*pending.front());
+    Done done = std::move(*pending.front());
     pending.pop_front();
     ++written;
     room.notify_all();
     lock.unlock();
-    std::fwrite(line.data(), 1, line.size(), out);
+    std::fwrite(done.line.data(), 1, done.line.size(), out);
+    if (done.kept) archive->Add(std::move(*done.kept));
     shown.Update(written);
     lock.lock();
   }
@@ -222,8 +237,23 @@ int GradeCommand(const std::vector<std::string_view>& args) {
   if (!data) return 2;
   const std::vector<BatchItem> items = ListMeasurementFiles(env, o->paths);
   std::FILE* progress = ::isatty(STDERR_FILENO) ? stderr : nullptr;
-  const std::size_t errors = GradeBatch(env, *data, items, o->format, o->jobs, stdout, progress);
-  if (std::ferror(stdout)) {
+  // The archive of the station, or of the current folder when the batch has none.
+  std::optional<BatchArchive> archive;
+  if (o->archive) archive.emplace(env, o->station.value_or("."), *data);
+  const std::size_t errors = GradeBatch(env, *data, items, o->format, o->jobs, stdout, progress,
+                                        archive ? &*archive : nullptr);
+  bool archived = true;
+  if (archive) {
+    archive->Finish();
+    for (const std::string& line : archive->faults().Lines("krm-station")) {
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    for (const std::string& line : archive->notices()) {
+      std::fprintf(stderr, "krm-station: %s\n", line.c_str());
+    }
+    archived = archive->faults().empty();
+  }
+  if (std::ferror(stdout) || !archived) {
     std::fprintf(stderr, "krm-station: the records could not be written\n");
     return 2;
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "tools/batch_archive.h"
 #include "tools/grade_data.h"
 #include "tools/stone_record.h"
 
@@ -29,18 +30,20 @@ std::vector<BatchItem> ListMeasurementFiles(platform::Env& env,
                                             const std::vector<std::filesystem::path>& paths);
 
 // Reads and grades one item; a file that cannot be read (missing, a folder, a pipe, unreadable)
-// gives a record with its error.
-StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const BatchItem& item);
+// gives a record with its error. `contents`, when given, receives the file's bytes.
+StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const BatchItem& item,
+                      std::string* contents = nullptr);
 
 enum class RecordFormat { kJsonLines, kCsv };
 
 // Grades `items` on `jobs` threads and writes one record per item to `out`, in the order of the
 // items, as they are done (a bounded number of records is held back at any time). With
-// `progress`, a line of stones done, of the total and per second is kept up to date there. Gives
-// the number of records with an error.
+// `progress`, a line of stones done, of the total and per second is kept up to date there. With
+// `archive`, the record of every graded file goes to it in the same order (the caller
+// Finish()es it). Gives the number of records with an error.
 std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
                        const std::vector<BatchItem>& items, RecordFormat format, int jobs,
-                       std::FILE* out, std::FILE* progress);
+                       std::FILE* out, std::FILE* progress, BatchArchive* archive = nullptr);
 
 // The command lines; each gives the exit status.
 int GradeCommand(const std::vector<std::string_view>& args);

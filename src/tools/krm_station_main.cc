@@ -18,11 +18,13 @@ constexpr std::string_view kUsage =
     "\n"
     "Commands:\n"
     "  init DIR [--force]   lay out a station folder with the default grade data\n"
-    "  grade [--station DIR] [--format jsonl|csv] [--jobs N] PATH...\n"
+    "  grade [--station DIR] [--format jsonl|csv] [--jobs N] [--archive] PATH...\n"
     "                       grade measurement files (folders are searched for *.txt) without\n"
     "                       writing any station file: one record per file on standard output,\n"
     "                       in the order given; grade data of the station's part files, or of\n"
-    "                       the default grade model\n"
+    "                       the default grade model; --archive keeps every graded stone in the\n"
+    "                       archive of DIR, or of the current folder without --station\n"
+    "                       (data/archive.db, and the server of its station.ini)\n"
     "  explain [--station DIR] FILE\n"
     "                       what limits the stone's grade and what would lift it\n";
 
@@ -32,7 +34,8 @@ constexpr std::string_view kExitStatus =
     "init: 1 DIR already holds a station (give --force to overwrite it); 2 a file could not be\n"
     "written.\n"
     "grade, explain: 1 a file could not be graded; 2 the grade data could not be read or the\n"
-    "records written.\n"
+    "records written (to standard output or the archive; an archive server not reached is said,\n"
+    "and the records wait in the local archive).\n"
     "archive: 1 the station has no archive server (send); 2 the station's archive could not be\n"
     "read or written; 3 the server was not reached or refused the records, which wait.\n";
 

@@ -37,6 +37,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive/archive_rows.h"
+#include "archive/local_archive.h"
 #include "grading/grade_station.h"
 #include "text/code_page.h"
 
@@ -210,6 +212,31 @@ struct CaseRun {
   std::vector<std::string> stderr_lines;
 };
 
+// The last record of the station's archive (the batch's) equals the one before (the station
+// run's, when the run has one) but for the run id and the time; the recut verdict only when the
+// run got that far.
+void ExpectTheRunsRecord(const fs::path& root, bool with_recut) {
+  std::unique_ptr<archive::LocalArchive> local;
+  std::vector<archive::LocalArchive::Listed> rows;
+  ASSERT_TRUE(archive::LocalArchive::Open(root / "data/archive.db",
+                                          archive::LocalArchive::OpenMode::kExisting, &local)
+                  .ok());
+  ASSERT_TRUE(local->Latest(2, &rows).ok());
+  ASSERT_EQ(rows.size(), 2u);
+  auto batch = archive::DecodeRow(rows[0].row);
+  const auto station = archive::DecodeRow(rows[1].row);
+  ASSERT_TRUE(batch && station);
+  EXPECT_NE(batch->run_id, station->run_id);
+  batch->run_id = station->run_id;
+  batch->graded_at = station->graded_at;
+  if (!with_recut) {
+    EXPECT_EQ(station->recut_verdict, std::nullopt);
+    batch->recut_verdict = std::nullopt;
+    batch->recut_message.clear();
+  }
+  EXPECT_EQ(archive::EncodeRecord(*batch), archive::EncodeRecord(*station));
+}
+
 class StationCases : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
@@ -250,7 +277,8 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
 
 // The batch grading of a case's measurement file, from the station's part files, agrees with the
 // station run on every value both give: the summary line's grades, the message lines, the snapped
-// crown and pavilion angles and the recut verdict.
+// crown and pavilion angles and the recut verdict; and the record it keeps in the station's
+// archive is the run's record but for its run id and time.
 TEST_P(StationCases, BatchAgreesWithTheStationRun) {
   CaseRun run(GetParam());
   ASSERT_TRUE(run.LayOut());
@@ -262,10 +290,13 @@ TEST_P(StationCases, BatchAgreesWithTheStationRun) {
     }
   }
   const fs::path records = run.plain.root() / "records.jsonl";
-  const std::string grade = "'" + (kBin / "krm-station").string() + "' grade --station '" +
-                            run.root.string() + "' '" + (run.root / run.c.measurement).string() +
-                            "' > '" + records.string() + "'";
+  const std::string grade =
+      "'" + (kBin / "krm-station").string() + "' grade --archive --station '" + run.root.string() +
+      "' '" + (run.root / run.c.measurement).string() + "' > '" + records.string() + "'";
   ASSERT_EQ(std::system(grade.c_str()), 0) << grade;
+  // A run that ended before its recut advice gave its verdict keeps its record without one.
+  const bool advised = status != 3 && !testing::ReadWhole(run.root / "data/recut.txt").empty();
+  ExpectTheRunsRecord(run.root, advised);
   const auto record = nlohmann::json::parse(testing::ReadWhole(records));
   const auto station_text = [](const nlohmann::json& j) {
     return text::Utf8ToCp1252(j.get<std::string>()).value_or("<not station text>");
