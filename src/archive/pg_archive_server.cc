@@ -4,6 +4,9 @@
 #include <poll.h>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -53,7 +56,7 @@ const Libpq& LoadLibpq() {
     };
 #else
     constexpr const char* kName = "libpq.so.5";
-    void* library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
+    void* library = ::dlopen(kName, RTLD_LAZY | RTLD_LOCAL);
     const auto find = [&](const char* name) { return library ? ::dlsym(library, name) : nullptr; };
 #endif
     if (library == nullptr) {
