@@ -18,13 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "gradetables/provisioning.h"
-#include "grading/krm_grade.h"
-#include "intake/station.h"
 #include "archive/archiver.h"
+#include "bench_stations.h"
 #include "gradetables/provisioning.h"
 #include "grading/grade_station.h"
 #include "grading/krm_grade.h"
+#include "intake/station.h"
 
 namespace {
 
@@ -55,33 +54,6 @@ void FillGrading(ArchiveRecord* r) {
   r->recut_verdict = 0;
   r->recut_message = "MSG = Please Use Vestra-Recut or Lapidora Virtual Recut ";
 }
-
-// A schema of its own on the test server; empty url when there is no server.
-class BenchSchema {
- public:
-  BenchSchema() {
-    const char* base = std::getenv("KRM_TEST_PG_URL");
-    if (base == nullptr || *base == '\0' || !krm::archive::ServerSupported()) return;
-    const std::string name = "krm_bench_" + krm::archive::NewRunId().substr(0, 12);
-    if (!Run(base, "CREATE SCHEMA " + name)) return;
-    base_ = base;
-    name_ = name;
-    url_ = base_ + " options='-c search_path=" + name + "'";
-  }
-  ~BenchSchema() {
-    if (!name_.empty()) (void)Run(base_, "DROP SCHEMA " + name_ + " CASCADE");
-  }
-  const std::string& url() const { return url_; }
-  void Empty() const { (void)Run(url_, "TRUNCATE stone_grades"); }
-
- private:
-  static bool Run(const std::string& url, const std::string& sql) {
-    std::unique_ptr<krm::archive::ArchiveServer> server;
-    std::vector<krm::archive::ServerRow> rows;
-    return krm::archive::ConnectServer(url, {}, &server).ok() && server->Query(sql, {}, &rows).ok();
-  }
-  std::string base_, name_, url_;
-};
 
 // Name of the n-th measurement file of the batch.
 std::string FileName(int n) {
@@ -173,7 +145,7 @@ BENCHMARK(BM_ArchiveBaselineRead20000Files)->Unit(benchmark::kMillisecond)->Iter
 
 // The archive step of one run; `server` false keeps the record locally only.
 void StationRun(benchmark::State& state, bool server) {
-  static BenchSchema schema;
+  static krm::bench::BenchSchema schema;
   if (server && schema.url().empty()) {
     state.SkipWithError("no test server (KRM_TEST_PG_URL) or no PostgreSQL client in this build");
     return;
@@ -217,7 +189,7 @@ BENCHMARK(BM_ArchiveStationRunWithServer)->Unit(benchmark::kMillisecond);
 // --- a batch of 20,000 ---
 
 void Batch(benchmark::State& state, bool server) {
-  static BenchSchema schema;
+  static krm::bench::BenchSchema schema;
   if (server && schema.url().empty()) {
     state.SkipWithError("no test server (KRM_TEST_PG_URL) or no PostgreSQL client in this build");
     return;

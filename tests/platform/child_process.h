@@ -20,6 +20,8 @@ struct ChildEnd {
   // The child's peak resident set in KiB. A forked child begins with no more than the parent
   // holds at the fork (a spawned one would report the parent's own high-water mark).
   long peak_rss_kib = 0;
+  // The processor time the child used, user and system, in seconds.
+  double cpu_seconds = 0;
 };
 
 // Runs `argv` with standard output sent to `out` ("" for none) and standard error to nothing.
@@ -47,6 +49,8 @@ inline ChildEnd RunChild(std::vector<std::string> argv, const std::string& out =
   ::wait4(pid, &status, 0, &usage);
   end.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   end.peak_rss_kib = usage.ru_maxrss;
+  end.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   return end;
 }
 
