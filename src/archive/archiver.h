@@ -19,7 +19,7 @@
 //   record.stone_id = ...;  // the grading's results
 //   archiver.Keep(record);
 //   for (const std::string& line : archiver.Notices()) stderr << "DOVEVOVIDIRO: " << line;
-// (app/stone_archive.h does this for the station run and the batch grading.)
+// (app/stone_archive.h does this for a station run, tools/batch_archive.h for a batch.)
 // A batch passes its records in chunks to Keep(span): each chunk is one local transaction and one
 // COPY to the server.
 #ifndef KRM_ARCHIVE_ARCHIVER_H_
