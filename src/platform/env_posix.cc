@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -315,52 +316,27 @@ void PosixEnv::MessageBox(std::string_view message, int /*style*/, std::string_v
 }
 
 Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
-  // The batch file runs detached (double fork, so that no zombie is left behind). A pipe that
-  // closes on exec tells whether it started: the grandchild writes its errno when it cannot.
+  // The batch file runs in its own session, in the station folder, with its standard streams on
+  // /dev/null, and is not waited for. posix_spawn reports a start that failed (a missing shell, a
+  // folder that cannot be entered) as its result.
   std::error_code ec;
   const fs::path script = fs::absolute(batch, ec);
-  int pipe_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return ErrnoStatus(batch, "cannot start", errno);
-  pid_t child = ::fork();
-  if (child < 0) {
-    const int err = errno;
-    ::close(pipe_fds[0]);
-    ::close(pipe_fds[1]);
-    return ErrnoStatus(batch, "cannot start", err);
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  for (int fd : {0, 1, 2}) {
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
   }
-  if (child == 0) {
-    ::close(pipe_fds[0]);
-    ::setsid();
-    pid_t grandchild = ::fork();
-    if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
-    int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      if (null > 2) ::close(null);
-    }
-    if (::chdir(folder.c_str()) == 0) {
-      ::execl("/bin/sh", "sh", script.c_str(), static_cast<char*>(nullptr));
-    }
-    const int err = errno;
-    (void)!::write(pipe_fds[1], &err, sizeof err);
-    ::_exit(127);
-  }
-  ::close(pipe_fds[1]);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  int err = 0;
-  ssize_t got;
-  do {
-    got = ::read(pipe_fds[0], &err, sizeof err);
-  } while (got < 0 && errno == EINTR);
-  ::close(pipe_fds[0]);
-  if (got == static_cast<ssize_t>(sizeof err)) return ErrnoStatus(batch, "cannot start", err);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return Status::IoError("cannot start " + batch.string(), "the detached start failed");
-  }
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  std::string shell = "sh", path = script.string();
+  char* argv[] = {shell.data(), path.data(), nullptr};
+  pid_t child = 0;
+  const int rc = ::posix_spawn(&child, "/bin/sh", &actions, &attributes, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (rc != 0) return ErrnoStatus(batch, "cannot start", rc);
   return Status::Ok();
 }
 
