@@ -8,6 +8,7 @@
 #include "platform/env.h"
 #include "platform/env_posix.h"
 #include "tools/batch_command.h"
+#include "tools/report_command.h"
 #include "tools/station_init.h"
 
 namespace {
@@ -24,10 +25,14 @@ constexpr std::string_view kUsage =
     "                       the default grade model\n"
     "  explain [--station DIR] FILE\n"
     "                       what limits the stone's grade and what would lift it\n"
+    "  report [--station DIR] [--out DIR] PATH...\n"
+    "                       one stone page (HTML, self-contained, one A4 sheet) per measurement\n"
+    "                       file, written to DIR (default stone-pages), and index.html when\n"
+    "                       there are several; prints the path of each page written\n"
     "\n"
     "Exit status: 0 done; 1 init: DIR already holds a station (give --force to overwrite it),\n"
-    "grade and explain: a file could not be graded; 2 a file could not be written or the grade\n"
-    "data could not be read; 64 a usage error.\n";
+    "grade, explain and report: a file could not be graded; 2 a file could not be written or the\n"
+    "grade data could not be read; 64 a usage error.\n";
 
 int Usage() {
   std::fputs(kUsage.data(), stderr);
@@ -83,6 +88,7 @@ int main(int argc, char** argv) {
     if (command == "init") return Init(args);
     if (command == "grade") return krm::tools::GradeCommand(args);
     if (command == "explain") return krm::tools::ExplainCommand(args);
+    if (command == "report") return krm::tools::ReportCommand(args);
   }
   return Usage();
 }
