@@ -164,6 +164,50 @@ std::string DrawingDefs() {
          "</defs></svg>";
 }
 
+namespace {
+
+// Where the outline at the nearest better cell lies within a few units of the stone's (a change of
+// a tenth of a degree is a hundredth of a millimetre), a magnified detail around the point that
+// moves most, so that the dashed outline can be seen at all. Empty when the change shows anyway.
+std::string Detail(const std::array<std::pair<double, double>, 8>& stone,
+                   const std::array<std::pair<double, double>, 8>& better,
+                   const std::string& better_class, std::pair<double, double> lens) {
+  int focus = 0;
+  double most = 0;
+  for (int i = 0; i < 8; ++i) {
+    const double moved =
+        std::hypot(better[i].first - stone[i].first, better[i].second - stone[i].second);
+    if (moved > most) {
+      most = moved;
+      focus = i;
+    }
+  }
+  if (most < 0.02 || most >= 4) return "";
+  const int zoom = most < 0.5 ? 20 : most < 1 ? 10 : 5;
+  constexpr double kRadius = 30;
+  const auto [fx, fy] = stone[focus];
+  const auto [lx, ly] = lens;
+  std::string s = "<circle cx=\"" + Num(fx) + "\" cy=\"" + Num(fy) + "\" r=\"4\" class=\"focus\"/>";
+  const double dx = fx - lx, dy = fy - ly, dist = std::hypot(dx, dy);
+  if (dist > kRadius + 6) {
+    s += Line(lx + dx / dist * kRadius, ly + dy / dist * kRadius, fx - dx / dist * 4,
+              fy - dy / dist * 4, "leader");
+  }
+  s += "<clipPath id=\"detail-lens\"><circle cx=\"" + Num(lx) + "\" cy=\"" + Num(ly) + "\" r=\"" +
+       Num(kRadius) + "\"/></clipPath><circle cx=\"" + Num(lx) + "\" cy=\"" + Num(ly) + "\" r=\"" +
+       Num(kRadius) + "\" class=\"lens\"/>";
+  s += "<g clip-path=\"url(#detail-lens)\"><g transform=\"translate(" + Num(lx) + " " + Num(ly) +
+       ") scale(" + std::to_string(zoom) + ") translate(" + Num(-fx) + " " + Num(-fy) + ")\">";
+  s += Polygon(stone, "class=\"pavilion outline\" vector-effect=\"non-scaling-stroke\"");
+  s += Polygon(better, "class=\"" + better_class + "\" vector-effect=\"non-scaling-stroke\"");
+  s += "</g></g><circle cx=\"" + Num(lx) + "\" cy=\"" + Num(ly) + "\" r=\"" + Num(kRadius) +
+       "\" class=\"lens-rim\"/>";
+  return s + Text(lx, ly + kRadius + 11, "middle", "lbl small",
+                  "detail \xC3\x97" + std::to_string(zoom));
+}
+
+}  // namespace
+
 std::string ProfileSvg(const StoneRecord& record) {
   constexpr double kWidth = 440;
   const intake::PolishData& p = record.stone.polish;
@@ -177,7 +221,7 @@ std::string ProfileSvg(const StoneRecord& record) {
   // The diameter spans 224 units unless the stone is too deep for the drawing's height.
   const double scale = std::min(224 / m.diameter, m.Depth() > 0 ? 170 / m.Depth() : 1e9);
   const double cx = 192, top = 34;
-  const double height = top + m.Depth() * scale + 40;
+  const double height = top + m.Depth() * scale + 52;
   std::string s = open(height);
   const auto X = [&](double x) { return cx + x * scale; };
   const auto Y = [&](double y) { return top + y * scale; };
@@ -211,8 +255,11 @@ std::string ProfileSvg(const StoneRecord& record) {
   const grading::Explanation& e = record.explanation;
   if (e.nearest_better) {
     const ProfileShape better = ReshapedProfile(m, p, e, e.nearest_better->index);
-    s += Polygon(outline(better), "id=\"better-outline\" class=\"better " +
-                                      html::ClassStyle(e.nearest_better->grade_class) + "\"");
+    const std::string better_class = "better " + html::ClassStyle(e.nearest_better->grade_class);
+    const auto stone_points = outline(m), better_points = outline(better);
+    s += Polygon(better_points, "id=\"better-outline\" class=\"" + better_class + "\"");
+    s += Detail(stone_points, better_points, better_class,
+                {46, std::max(Y(bottom) - 18, Y(girdle_bottom) + 70)});
   }
 
   // Table above, diameter below.
@@ -221,7 +268,7 @@ std::string ProfileSvg(const StoneRecord& record) {
   s +=
       Text(cx, table_y - 7, "middle", "lbl",
            "table <tspan class=\"v\">" + Pct(p.CALC_TABLE_PC) + "</tspan> \xC2\xB7 " + Mm(m.table));
-  const double diameter_y = Y(bottom) + 14;
+  const double diameter_y = Y(bottom) + 24;
   s += Dimension(X(-d), diameter_y, X(d), diameter_y);
   s += Text(cx, diameter_y + 14, "middle", "lbl",
             "diameter <tspan class=\"v\">" + Mm(m.diameter) + "</tspan>");
@@ -264,10 +311,10 @@ std::string ProfileSvg(const StoneRecord& record) {
   s += Text(dx + 8, std::max(Y(bottom) + 4, label_y[2] + 13), "start", "lbl",
             "total depth <tspan class=\"v\">" + Pct(p.CALC_TOTAL_DEPTH_PC) + "</tspan>");
 
-  // The culet, left of its point (the heights are labelled on the right).
+  // The culet, under its point.
   std::string culet = "culet <tspan class=\"v\">" + Pct(p.CALC_CULET_PC) + "</tspan>";
   if (!record.stone.details.culet.empty()) culet += " " + html::Station(record.stone.details.culet);
-  s += Text(X(-m.culet / 2) - 16, Y(bottom) - 1, "end", "lbl", culet);
+  s += Text(cx, Y(bottom) + 13, "middle", "lbl", culet);
 
   // One millimetre, for scale.
   const double bar_y = height - 8;

@@ -27,7 +27,7 @@ using html::Station;
 // grey print still tells them apart.
 constexpr std::string_view kStyle = R"css(
 :root{--ink:#18212b;--muted:#5d6873;--faint:#8a949e;--rule:#d9dee3;--tint:#f4f6f8;--desk:#e3e7eb;
---k0:#eef0f2;--k1:#1f7a4d;--k2:#7dbb5f;--k3:#ecd270;--k4:#ef9653;--k5:#b8322a;
+--k0:#eef0f2;--k1:#1f7a4d;--k2:#7dbb5f;--k3:#ecd270;--k4:#ef9653;--k5:#a3262a;
 --t1:#dcefe3;--t2:#e9f3df;--t3:#fbf3d3;--t4:#fce4d3;--t5:#f5d7d4}
 *{box-sizing:border-box;-webkit-print-color-adjust:exact;print-color-adjust:exact}
 html{background:var(--desk)}
@@ -88,6 +88,9 @@ font-size:11px}
 .better.k5{stroke:var(--k5)}
 .better{fill:none!important;background:none}
 .dim{stroke:var(--muted);stroke-width:.8}
+.focus{fill:none;stroke:var(--muted);stroke-width:.8}
+.leader{stroke:var(--muted);stroke-width:.6;stroke-dasharray:1.5 1.5}
+.lens{fill:#fff}.lens-rim{fill:none;stroke:var(--muted);stroke-width:.9}
 .ref{stroke:var(--muted);stroke-width:.6;stroke-dasharray:2 2}
 .arc{fill:none;stroke:var(--ink);stroke-width:.9}
 .lbl{font-size:10px;fill:var(--muted)}.lbl .v,.lbl.v{fill:var(--ink);font-weight:600}
