@@ -101,7 +101,8 @@ int ReportCommand(const std::vector<std::string_view>& args) {
     return 2;
   }
 
-  const PageContext context{data.source};
+  const PageContext context{o->station ? "the grade data of station " + o->station->string()
+                                       : data.source};
   const std::vector<BatchItem> items = ListMeasurementFiles(env, o->paths);
   PageNames names;
   std::vector<IndexEntry> index;

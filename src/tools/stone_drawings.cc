@@ -380,7 +380,7 @@ std::string StripSvg(const StoneRecord& record, Axis axis) {
 }
 
 std::string RadialSvg(std::string_view id, const std::array<double, 8>& angles, float mean) {
-  constexpr double kSize = 140, kCentre = 70, kRing = 36, kPerDegree = 14, kReach = 1.5;
+  constexpr double kSize = 140, kCentre = 70, kRing = 35, kPerDegree = 14, kReach = 1.5;
   std::string s = "<svg id=\"" + std::string(id) + "\" class=\"radial\" viewBox=\"0 0 " +
                   Num(kSize) + " " + Num(kSize) + "\" role=\"img\">";
   const auto at = [&](int facet, double radius) {
@@ -399,7 +399,7 @@ std::string RadialSvg(std::string_view id, const std::array<double, 8>& angles, 
     const auto [sx, sy] = at(k, kRing - kReach * kPerDegree - 3);
     const auto [ex, ey] = at(k, kRing + kReach * kPerDegree + 3);
     s += Line(sx, sy, ex, ey, "spoke");
-    const auto [nx, ny] = at(k, kRing + kReach * kPerDegree + 10);
+    const auto [nx, ny] = at(k, kRing + kReach * kPerDegree + 8);
     s += Text(nx, ny + 3, "middle", "tick", std::to_string(k + 1));
     const double dev = std::isfinite(angles[k]) ? angles[k] - Finite(mean) : 0;
     const bool off = std::abs(dev) > kReach;

@@ -166,7 +166,7 @@ white-space:pre-wrap;margin-top:4px}
 .recut{display:grid;grid-template-columns:62mm minmax(0,1fr);gap:6mm;align-items:start}
 .outcome{font-size:11px;line-height:1.6}
 .facettab{font-size:9.5px;table-layout:fixed}
-.facettab col.h{width:27mm}
+.facettab col.h{width:16mm}
 .facettab th,.facettab td{padding:1px 2px;text-align:right;border-bottom:1px solid #eef1f3}
 .facettab th{font-weight:400;color:var(--faint);font-size:9px}
 .facettab td.h{text-align:left;color:var(--muted);font-size:9.5px;white-space:nowrap}
@@ -281,7 +281,7 @@ std::string ProfileCard(const StoneRecord& record) {
            "<p class=\"none\">No profile: the measurement file gives no diameter.</p>"
            "</section>\n";
   }
-  c += drawing + "<p class=\"caption\"><span class=\"key\"></span>the stone as measured";
+  c += drawing + "<p class=\"caption\"><span class=\"key\"></span>as measured";
   if (e.nearest_better) {
     std::string moves;
     for (const grading::AxisView& view : e.axes) {
@@ -497,16 +497,16 @@ std::string RecutCard(const StoneRecord& record) {
       return std::string("<td") + (e.replacement.empty() ? "" : " class=\"chg\"") + ">" +
              Escape(e.Text()) + "</td>";
     };
-    t += row("pavilion as measured", m.pavilion, m.pavilion_stats, measured);
-    t += row("pavilion recut", k.pavilion, k.pavilion_stats, candidate);
+    t += row("pavilion", m.pavilion, m.pavilion_stats, measured);
+    t += row("candidate", k.pavilion, k.pavilion_stats, candidate);
     if (advice.successful_attempt >= 3) {
       const auto single = [](float v) { return "<td>" + Escape(text::FromSingle(v)) + "</td>"; };
-      t += row("crown as measured", m.crown_single, m.crown_stats, single);
-      t += row("crown recut", k.crown, k.crown_stats, candidate);
+      t += row("crown", m.crown_single, m.crown_stats, single);
+      t += row("candidate", k.crown, k.crown_stats, candidate);
     }
     c += "<div>" + t +
-         "</table><p class=\"caption\">main facet angles in degrees; the "
-         "candidate's new angles are marked</p></div>";
+         "</table><p class=\"caption\">main facet angles in degrees; the candidate's new "
+         "angles are marked</p></div>";
   }
   return c + "</div></section>\n";
 }
