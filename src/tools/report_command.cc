@@ -41,6 +41,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string_view>& args) {
   return o;
 }
 
+constexpr std::size_t kLongestStem = 120;
+
 std::string PageStem(const StoneRecord& record) {
   std::string stem = record.stone_id.empty() || record.error ? fs::path(record.file).stem().string()
                                                              : record.stone_id;
@@ -49,6 +51,8 @@ std::string PageStem(const StoneRecord& record) {
     if (u >= 0x80 || (!std::isalnum(u) && c != '.' && c != '-' && c != '_')) c = '_';
   }
   if (stem.empty() || stem.front() == '.') stem.insert(0, "stone");
+  // A file name holds at most 255 bytes.
+  if (stem.size() > kLongestStem) stem.resize(kLongestStem);
   return stem;
 }
 

@@ -15,8 +15,9 @@ namespace krm::tools {
 
 // The file names of the pages of a batch: a page is named after its stone's id, or the
 // measurement file's name when it has none; characters other than letters, digits, ".", "-" and
-// "_" become "_". A name that is already taken where letter case does not count (a USB stick), or
-// that would be the index's, gets "-2", "-3", ... in the order the pages are named.
+// "_" become "_", and the name is cut to 120 characters. A name that is already taken where letter
+// case does not count (a USB stick), or that would be the index's, gets "-2", "-3", ... in the
+// order the pages are named.
 class PageNames {
  public:
   std::string Take(const StoneRecord& record);

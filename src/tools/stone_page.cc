@@ -244,9 +244,11 @@ std::string Header(const StoneRecord& record) {
   std::string h =
       "<header class=\"head\"><div class=\"id\">" + Kicker() + "<h1>" +
       (record.stone_id.empty() ? std::string("(no stone id)") : Station(record.stone_id)) + "</h1>";
+  // The shape as the report's shape row gives it.
+  const std::string& shape = s.polish.CUTTING_TYPE;
   h += "<div class=\"shape\">" +
-       (s.polish.CUTTING_TYPE.empty() ? std::string("shape not given")
-                                      : Station(s.polish.CUTTING_TYPE)) +
+       (shape.empty() ? std::string("shape not given")
+                      : Station(shape == "Brilliant" ? "Round Brilliant" : shape)) +
        "</div></div>";
   const std::string caption = s.fields.CutCaption();
   h += "<div class=\"grade " + html::ClassStyle(cut) +
@@ -513,8 +515,8 @@ std::string RecutCard(const StoneRecord& record) {
 
 std::string FailedPage(const StoneRecord& record, const PageContext& context) {
   std::string page = Head("Not graded \xC2\xB7 " + Escape(record.file));
-  page += DrawingDefs() + "<main class=\"sheet\"><header class=\"head\"><div class=\"id\">" +
-          Kicker() + "<h1>Not graded</h1><div class=\"file\">" + Escape(record.file) +
+  page += "<main class=\"sheet\"><header class=\"head\"><div class=\"id\">" + Kicker() +
+          "<h1>Not graded</h1><div class=\"file\">" + Escape(record.file) +
           "</div></div><div class=\"grade k0\"><div class=\"label\">Cut grade</div><div "
           "class=\"name\" id=\"cut-grade\">none</div><div class=\"code\">the file was not "
           "graded</div></div><div></div></header>\n";

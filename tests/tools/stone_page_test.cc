@@ -289,6 +289,7 @@ TEST(PageNames, NameAPageAfterItsStoneOnceOnAStick) {
   EXPECT_EQ(names.Take(with_id("", "lab/stone 7.txt")), "stone_7.html");
   EXPECT_EQ(names.Take(with_id("INDEX")), "INDEX-2.html");  // the index keeps its name
   EXPECT_EQ(names.Take(with_id("..")), "stone...html");
+  EXPECT_EQ(names.Take(with_id(std::string(254, 'x'))), std::string(120, 'x') + ".html");
   EXPECT_EQ(names.Take(FailedRecord("lab/Test.txt", "unreadable")), "Test.html");
   EXPECT_EQ(names.Take(FailedRecord("other/TEST.txt", "unreadable")), "TEST-2.html");
 }
