@@ -28,7 +28,7 @@ using html::Station;
 constexpr std::string_view kStyle = R"css(
 :root{--ink:#18212b;--muted:#5d6873;--faint:#8a949e;--rule:#d9dee3;--tint:#f4f6f8;--desk:#e3e7eb;
 --k0:#eef0f2;--k1:#1f7a4d;--k2:#7dbb5f;--k3:#ecd270;--k4:#ef9653;--k5:#a3262a;
---t1:#dcefe3;--t2:#e9f3df;--t3:#fbf3d3;--t4:#fce4d3;--t5:#f5d7d4}
+--t1:#dcefe3}
 *{box-sizing:border-box;-webkit-print-color-adjust:exact;print-color-adjust:exact}
 html{background:var(--desk)}
 body{margin:0;color:var(--ink);font:11px/1.38 "Segoe UI","Helvetica Neue",Arial,"Liberation Sans",
@@ -83,10 +83,9 @@ font-size:11px}
 .drawing{width:100%;height:auto;display:block}
 .crown{fill:#e8f0f7}.girdle{fill:#c9d6e2}.pavilion{fill:#dde8f2}
 .outline{fill:none;stroke:var(--ink);stroke-width:1.4;stroke-linejoin:round}
-.better{fill:none;stroke-width:1.6;stroke-dasharray:5 3;stroke-linejoin:round}
+.better{fill:none!important;stroke-width:1.6;stroke-dasharray:5 3;stroke-linejoin:round}
 .better.k1,.better.k2{stroke:#1f7a4d}.better.k3{stroke:#a4861a}.better.k4{stroke:#b4561a}
 .better.k5{stroke:var(--k5)}
-.better{fill:none!important;background:none}
 .dim{stroke:var(--muted);stroke-width:.8}
 .focus{fill:none;stroke:var(--muted);stroke-width:.8}
 .leader{stroke:var(--muted);stroke-width:.6;stroke-dasharray:1.5 1.5}
@@ -134,7 +133,6 @@ color:#fff;background:var(--ink);border-radius:2px;padding:0 4px;margin-left:4px
 .snum .grid{color:var(--muted)}
 .snum .nb{font-size:9.5px;color:var(--muted)}
 .snum .nb b{color:var(--ink);font-weight:600}
-.snum .better{color:var(--ink);font-weight:600}
 /* symmetry */
 .symtab{font-size:10.5px}
 .symtab th{font-weight:400;color:var(--faint);text-align:left;font-size:9px;padding:0 4px 2px;
