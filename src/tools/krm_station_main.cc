@@ -9,6 +9,7 @@
 #include "platform/env_posix.h"
 #include "tools/archive_command.h"
 #include "tools/batch_command.h"
+#include "tools/report_command.h"
 #include "tools/station_init.h"
 
 namespace {
@@ -24,15 +25,19 @@ constexpr std::string_view kUsage =
     "                       in the order given; grade data of the station's part files, or of\n"
     "                       the default grade model\n"
     "  explain [--station DIR] FILE\n"
-    "                       what limits the stone's grade and what would lift it\n";
+    "                       what limits the stone's grade and what would lift it\n"
+    "  report [--station DIR] [--out DIR] PATH...\n"
+    "                       one stone page (HTML, self-contained, one A4 sheet) per measurement\n"
+    "                       file, written to DIR (default stone-pages), and index.html when\n"
+    "                       there are several; prints the path of each page written\n";
 
 constexpr std::string_view kExitStatus =
     "\n"
     "Exit status: 0 done; 64 a usage error.\n"
     "init: 1 DIR already holds a station (give --force to overwrite it); 2 a file could not be\n"
     "written.\n"
-    "grade, explain: 1 a file could not be graded; 2 the grade data could not be read or the\n"
-    "records written.\n"
+    "grade, explain, report: 1 a file could not be graded; 2 the grade data could not be read or\n"
+    "an output written.\n"
     "archive: 1 the station has no archive server (send); 2 the station's archive could not be\n"
     "read or written; 3 the server was not reached or refused the records, which wait.\n";
 
@@ -96,6 +101,7 @@ int main(int argc, char** argv) {
     if (command == "init") return Init(args);
     if (command == "grade") return krm::tools::GradeCommand(args);
     if (command == "explain") return krm::tools::ExplainCommand(args);
+    if (command == "report") return krm::tools::ReportCommand(args);
     if (command == "archive") {
       krm::platform::PosixEnv env;
       const int status = krm::tools::ArchiveCommand(env, args, stdout, stderr);

@@ -94,6 +94,18 @@ StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::strin
   stone.saved_cut_caption = stone.fields.CutCaption();
   stone.saved_symmetry_caption = stone.fields.SymmetryCaption();
   record.explanation = grading::Explain(stone, data.table);
+  record.facets = recut::ReadFacets(measurement);
+  for (gradetables::Axis axis : gradetables::kAllAxes) {
+    const int a = AxisIndex(axis);
+    gradetables::GridIndexes at = stone.details.index;
+    std::vector<std::int16_t>& line = record.axis_classes[a];
+    line.resize(GridOf(axis).points);
+    for (at[a] = 0; at[a] < GridOf(axis).points; ++at[a]) {
+      char byte = 0;
+      const bool read = data.table.ReadCell(gradetables::CellNumber(at), &byte).ok();
+      line[at[a]] = read && byte >= '1' && byte <= '5' ? static_cast<std::int16_t>(byte - '0') : 0;
+    }
+  }
 
   // The candidates grade a copy, so that the record keeps the stone's own grading.
   grading::StoneState candidates = stone;
