@@ -10,6 +10,8 @@
 //   cell N D               with cell N holding D instead
 //   remove PATH            take PATH out of the laid-out station before the run
 //   mkdir PATH             put a folder at PATH before the run
+//   fifo PATH              put a FIFO at PATH before the run
+//   link PATH TARGET       put a symbolic link to TARGET at PATH before the run
 //   runs N                 start the program N times in the same station (1 when not given)
 //   exit N                 expected exit status of the last start (0 when not given)
 //   stderr TEXT            expected standard error line, in order ("TITLE: message")
@@ -18,6 +20,7 @@
 // A case folder named DISABLED_* is a known fault of the program: its expected files hold the
 // outcome worked out from the rules, and it runs only with --gtest_also_run_disabled_tests.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -84,7 +87,8 @@ std::string FirstDifference(const std::string& want, const std::string& got) {
 struct Case {
   std::string grade = "digit 1";
   std::map<std::int64_t, char> cells;
-  std::vector<std::string> remove, mkdir, stderr_lines, absent;
+  std::vector<std::string> remove, mkdir, fifo, stderr_lines, absent;
+  std::vector<std::pair<std::string, std::string>> link;
   std::map<std::string, size_t> head;
   int exit = 0, runs = 1;
 };
@@ -101,6 +105,9 @@ Case ReadCase(const fs::path& dir) {
     if (word == "cell") c.cells[std::stoll(rest)] = rest.back();
     if (word == "remove") c.remove.push_back(rest);
     if (word == "mkdir") c.mkdir.push_back(rest);
+    if (word == "fifo") c.fifo.push_back(rest);
+    if (word == "link")
+      c.link.emplace_back(rest.substr(0, rest.find(' ')), rest.substr(rest.find(' ') + 1));
     if (word == "exit") c.exit = std::stoi(rest);
     if (word == "runs") c.runs = std::stoi(rest);
     if (word == "stderr") c.stderr_lines.push_back(rest);
@@ -137,10 +144,14 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
   if (fs::exists(dir / "Test.txt")) fs::copy_file(dir / "Test.txt", root / "Test.txt");
   for (const auto& path : c.remove) fs::remove_all(root / path);
   for (const auto& path : c.mkdir) fs::create_directories(root / path);
+  for (const auto& path : c.fifo) ASSERT_EQ(::mkfifo((root / path).c_str(), 0644), 0) << path;
+  for (const auto& [path, target] : c.link) fs::create_symlink(target, root / path);
 
   const fs::path err = plain.root() / "stderr.txt";
-  const std::string run = "LC_ALL=C '" + (kBin / "DOVEVOVIDIRO").string() + "' --app-dir '" +
-                          root.string() + "' > /dev/null 2> '" + err.string() + "'";
+  // A run that hangs is ended after a while (exit status 124) rather than holding the suite.
+  const std::string run = "LC_ALL=C timeout 120 '" + (kBin / "DOVEVOVIDIRO").string() +
+                          "' --app-dir '" + root.string() + "' > /dev/null 2> '" + err.string() +
+                          "'";
   int status = 0;
   for (int i = 0; i < c.runs; ++i) status = std::system(run.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << run;
