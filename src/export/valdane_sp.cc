@@ -1,5 +1,6 @@
 #include "export/valdane_sp.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -20,8 +21,8 @@ constexpr std::string_view kSection = "NumericalParameters";
 constexpr std::string_view kEmptyValue = "N/A";
 
 // The shape name the report program shows for the stone's cutting type.
-std::string ShapeOf(std::string_view contents) {
-  const std::string cutting_type = app::Profile::Parse(contents).Get(kSection, "CUTTING_TYPE");
+std::string ShapeOf(const app::Profile& measurement) {
+  const std::string cutting_type = measurement.Get(kSection, "CUTTING_TYPE");
   return cutting_type == "Brilliant" ? std::string("Round Brilliant") : cutting_type;
 }
 
@@ -55,6 +56,8 @@ std::optional<app::RunEnd> Valdane_Sp::PublicMain(app::RunState& state) {
 Status Valdane_Sp::ExportPolished(app::RunState& state) {
   const auto path = state.env.FindFile(state.paths.root / "TEST.txt");
   if (!path) return Status::NotFound("TEST.txt: no measurement file");
+  // The shape first, so that the file's keys and its text are never held together.
+  const std::string shape = ShapeOf(app::Profile::Load(state.env, *path));
   std::string contents;
   Status s = state.env.ReadFile(*path, &contents);
   if (!s.ok()) return s;
@@ -69,7 +72,7 @@ Status Valdane_Sp::ExportPolished(app::RunState& state) {
     if (kv->key == kScanStopKey) break;
   }
   // Every polished stone goes to the round brilliant tables, whatever its cutting type.
-  return ExportRoundTables(contents, ShapeOf(contents));
+  return ExportRoundTables(contents, shape);
 }
 
 Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view shape) {
@@ -118,6 +121,10 @@ Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view
   // Every key goes into each round table that has a column of its name. The original saves each
   // row after every key, with all keys set so far; one insert of the finished row leaves the same
   // table, and a row is saved only once at least one key has been read.
+  std::size_t longest = 0;
+  for (const TableRow& table : rounds) {
+    if (table.row) longest = std::max(longest, table.row->LongestName());
+  }
   text::ItemReader reader(contents);
   reader.Next();
   bool saved = false;
@@ -125,12 +132,14 @@ Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view
   while (auto item = reader.Next()) {
     const auto kv = text::SplitItem(*item);
     if (!kv) continue;  // no key of its own: passed over
+    saved = true;
+    // A key longer than every column name has no column (and is not copied to find that out).
+    if (kv->key.size() > longest) continue;
     folded = FoldName(kv->key);
     const std::string_view value = kv->value.empty() ? kEmptyValue : kv->value;
     for (TableRow& table : rounds) {
       if (table.row) table.row->Set(folded, value);
     }
-    saved = true;
   }
 
   for (const TableRow& table : rounds) {

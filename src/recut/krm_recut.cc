@@ -25,11 +25,20 @@ struct AdviceFile {
   void Write(std::string_view line) const { app::WriteLine(file, line); }
 };
 
-// Writes the candidate file; false when it cannot be created.
-bool WriteCandidate(platform::Env& env, const fs::path& path, std::string_view contents) {
+// Writes the candidate file from the measurement file `source`, read anew for every candidate;
+// false when either cannot be opened. The candidate is written as it is made, and nothing of
+// the measurement file is held once it is written, so that a candidate's grading never has the
+// file in memory twice.
+bool WriteCandidate(platform::Env& env, const fs::path& source, const fs::path& path,
+                    const Offsets& offsets, const Candidate& candidate) {
+  std::string contents;
+  if (!env.ReadFile(source, &contents).ok()) return false;
   File out;
   if (!env.OpenWritable(path, /*append=*/false, &out).ok()) return false;
-  const bool written = out->Append(contents).ok();
+  bool written = true;
+  RewriteMeasurement(contents, offsets, candidate, [&](std::string_view piece) {
+    if (!out->Append(piece).ok()) written = false;
+  });
   return out->Close().ok() && written;
 }
 
@@ -78,26 +87,26 @@ std::optional<app::RunEnd> krm_Recut(app::RunState& state, const Grader& grade) 
   }
   const std::int16_t initial_grade = state.OverallCutClass;
 
-  // The measurement file is read once: its keys for the checks and facets, its text for the
-  // candidate files. A missing file reads as no keys, as the profile reader gives.
+  // The measurement file's keys for the checks, the facets and the offsets; a missing file reads
+  // as no keys, as the profile reader gives. They are dropped before the first candidate.
   const std::optional<fs::path> source = env.FindFile(paths.Measurement());
-  std::string contents;
-  const bool readable = source && env.ReadFile(*source, &contents).ok();
-  const app::Profile measurement = app::Profile::Parse(readable ? contents : std::string());
-
-  const Eligibility outcome = CheckEligibility(initial_grade, measurement);
-  if (outcome != Eligibility::kEligible) {
-    for (std::string_view line : RefusalLines(outcome)) advice.Write(line);
-    return std::nullopt;
+  RecutPlan plan;
+  Offsets offsets;
+  {
+    const app::Profile measurement = source ? app::Profile::Load(env, *source) : app::Profile();
+    const Eligibility outcome = CheckEligibility(initial_grade, measurement);
+    if (outcome != Eligibility::kEligible) {
+      for (std::string_view line : RefusalLines(outcome)) advice.Write(line);
+      return std::nullopt;
+    }
+    plan = MakePlan(ReadFacets(measurement));
+    offsets = ReadOffsets(measurement);
   }
-
-  const RecutPlan plan = MakePlan(ReadFacets(measurement));
-  if (!readable || !env.CopyFile(*source, paths.MeasurementBackup()).ok()) return std::nullopt;
-  const Offsets offsets = ReadOffsets(measurement);
+  if (!source || !env.CopyFile(*source, paths.MeasurementBackup()).ok()) return std::nullopt;
 
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
     const Candidate candidate = MakeCandidate(plan, attempt);
-    if (!WriteCandidate(env, paths.Candidate(), RewriteMeasurement(contents, offsets, candidate))) {
+    if (!WriteCandidate(env, *source, paths.Candidate(), offsets, candidate)) {
       return std::nullopt;
     }
     state.report_path = paths.CandidateReport();
