@@ -1,5 +1,7 @@
 #include "app/run_flow.h"
 
+#include <iostream>
+
 #include "export/valdane_sp.h"
 #include "grading/krm_grade.h"
 #include "recut/krm_recut.h"
@@ -26,10 +28,16 @@ void CloseOutput(std::unique_ptr<platform::WritableFile>& file) {
 
 ExitStatus Form_Load(platform::Env& env, const std::filesystem::path& app_dir) {
   RunState state(env, app_dir);
-  return Form_Load(state);
+  FaultLog faults(state.paths.root);
+  const ExitStatus status = Form_Load(state, &faults);
+  for (const std::string& line : faults.Lines(kProgramName)) std::cerr << line << '\n';
+  std::cerr.flush();
+  return status;
 }
 
-ExitStatus Form_Load(RunState& state) {
+ExitStatus Form_Load(RunState& state, FaultLog* faults) {
+  FaultLog own(state.paths.root);
+  if (faults == nullptr) faults = &own;
   platform::Env& env = state.env;
   state.measurement_path = state.paths.Measurement();
   if (!env.FindFile(state.paths.MeasurementCheck())) {
@@ -57,7 +65,7 @@ ExitStatus Form_Load(RunState& state) {
 
   // The stone goes into the report database; a missing one ends the run before the recut advice.
   report_export::Valdane_Sp valdane_sp;
-  if (auto end = valdane_sp.PublicMain(state)) return end->status;
+  if (auto end = valdane_sp.PublicMain(state, faults)) return end->status;
 
   // Recut advice for a Very Good round brilliant; a candidate grading may end the run.
   if (auto end = recut::krm_Recut(state)) return end->status;
@@ -65,7 +73,7 @@ ExitStatus Form_Load(RunState& state) {
   if (auto batch = env.FindFile(state.paths.FollowUp())) {
     (void)env.StartBatch(*batch, state.paths.root);
   }
-  return ExitStatus::kOk;
+  return faults->empty() ? ExitStatus::kOk : ExitStatus::kResultNotWritten;
 }
 
 }  // namespace krm::app

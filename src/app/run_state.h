@@ -24,6 +24,9 @@ enum class ExitStatus : int {
   kMeasurementMissing = 1,
   kGradeDataMissing = 2,
   kReportDatabaseMissing = 3,
+  // The run reached its end, but a result could not be made or written; each such fault is said
+  // on standard error.
+  kResultNotWritten = 5,
   kUsage = 64,
 };
 

@@ -10,6 +10,9 @@
 #include "text/item_reader.h"
 
 namespace krm::report_export {
+
+namespace fs = std::filesystem;
+
 namespace {
 
 // The round brilliant tables, in the order the export fills and saves them.
@@ -28,9 +31,11 @@ std::string ShapeOf(const app::Profile& measurement) {
 
 // A report table taking part in the export: its new (or current) row, when the table exists.
 struct TableRow {
+  std::string name;
   std::optional<ReportRow> row;
 
   void Load(platform::Database& db, std::string_view table) {
+    name = std::string(table);
     ReportRow loaded;
     if (ReportRow::Load(db, table, &loaded).ok()) row = std::move(loaded);
   }
@@ -38,7 +43,7 @@ struct TableRow {
 
 }  // namespace
 
-std::optional<app::RunEnd> Valdane_Sp::PublicMain(app::RunState& state) {
+std::optional<app::RunEnd> Valdane_Sp::PublicMain(app::RunState& state, FaultLog* faults) {
   last_failure_ = Status::Ok();
   connection_.reset();
   const auto found = state.env.FindFile(state.paths.ReportDatabase());
@@ -49,13 +54,22 @@ std::optional<app::RunEnd> Valdane_Sp::PublicMain(app::RunState& state) {
     state.env.MessageBox(kDatabaseMissingMessage, kInformationOk, kDatabaseMissingTitle);
     return app::RunEnd{app::ExitStatus::kReportDatabaseMissing};
   }
-  last_failure_ = ExportPolished(state);
+  // Kept in the write-ahead log, so that the report program's reading never holds up the export.
+  // A database that cannot be switched now (another program is using it) is written in its old
+  // mode and switched by a later run.
+  (void)connection_->UseWriteAheadLog();
+  database_path_ = *found;
+  fs::path failed_at = *found;
+  last_failure_ = ExportPolished(state, &failed_at, faults);
+  if (!last_failure_.ok() && faults) faults->Add(kNotExported, failed_at, last_failure_);
   return std::nullopt;
 }
 
-Status Valdane_Sp::ExportPolished(app::RunState& state) {
+Status Valdane_Sp::ExportPolished(app::RunState& state, fs::path* failed_at, FaultLog* faults) {
   const auto path = state.env.FindFile(state.paths.root / "TEST.txt");
-  if (!path) return Status::NotFound("TEST.txt: no measurement file");
+  *failed_at = state.paths.Measurement();
+  if (!path) return Status::NotFound("TEST.txt: no measurement file", "no measurement file");
+  *failed_at = *path;
   // The shape first, so that the file's keys and its text are never held together.
   const std::string shape = ShapeOf(app::Profile::Load(state.env, *path));
   std::string contents;
@@ -65,17 +79,22 @@ Status Valdane_Sp::ExportPolished(app::RunState& state) {
   // The scan: the first item is the section line; every item up to MODEL_IS_SEMI_POLISHED must
   // split into key and value, else nothing is exported.
   text::ItemReader reader(contents);
-  if (!reader.Next()) return Status::Invalid("TEST.txt: empty measurement file");
+  if (!reader.Next()) return Status::Invalid("TEST.txt: empty measurement file", "empty file");
   while (!reader.AtEnd()) {
     const auto kv = text::SplitItem(*reader.Next());
-    if (!kv) return Status::Invalid("TEST.txt: an item without \"=\"");
+    if (!kv) {
+      return Status::Invalid("TEST.txt: an item without \"=\"",
+                             "an item without \"=\" before " + std::string(kScanStopKey));
+    }
     if (kv->key == kScanStopKey) break;
   }
   // Every polished stone goes to the round brilliant tables, whatever its cutting type.
-  return ExportRoundTables(contents, shape);
+  *failed_at = database_path_;
+  return ExportRoundTables(contents, shape, faults);
 }
 
-Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view shape) {
+Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view shape,
+                                     FaultLog* faults) {
   platform::Database& db = *connection_;
   Status s = db.Begin();
   if (!s.ok()) return s;
@@ -92,6 +111,13 @@ Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view
   cut_sym.Load(db, kCutSymTable);
   TableRow user;
   user.Load(db, kUserTable);
+  // A report table that is missing is passed over; the stone's values it should hold are lost.
+  if (faults) {
+    for (const TableRow* table :
+         {&rounds[0], &rounds[1], &rounds[2], &rounds[3], &rounds[4], &cut_sym, &user}) {
+      if (!table->row) faults->Add(kTableNotWritten, database_path_, "no table " + table->name);
+    }
+  }
 
   for (TableRow* table : {&rounds[0], &rounds[1], &rounds[2], &rounds[3], &rounds[4], &cut_sym}) {
     if (!table->row) continue;

@@ -22,19 +22,20 @@ struct ChildEnd {
   long peak_rss_kib = 0;
 };
 
-// Runs `argv` with standard output sent to `out` ("" for none) and standard error to nothing.
+// Runs `argv` with standard output sent to `out` and standard error to `err` ("" for none).
 // `in_child` runs in the child before the program starts, `while_running` in this process right
 // after the start.
 inline ChildEnd RunChild(std::vector<std::string> argv, const std::string& out = "",
                          const std::function<void()>& in_child = {},
-                         const std::function<void(pid_t)>& while_running = {}) {
+                         const std::function<void(pid_t)>& while_running = {},
+                         const std::string& err = "") {
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(::open(out.empty() ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    ::dup2(::open("/dev/null", O_WRONLY), 2);
+    ::dup2(::open(err.empty() ? "/dev/null" : err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     if (in_child) in_child();
     ::execv(args[0], args.data());
     ::_exit(127);
