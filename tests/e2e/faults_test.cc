@@ -11,6 +11,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -57,10 +58,12 @@ class FaultStation {
   // Starts the program on the station and waits for it (see testing::RunChild).
   int Run(const std::function<void()>& in_child = {},
           const std::function<void(pid_t)>& while_running = {}) const {
-    return testing::RunChild({(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root_.string()}, "",
-                             in_child, while_running)
+    return testing::RunChild({program_.string(), "--app-dir", root_.string()}, "", in_child,
+                             while_running)
         .status;
   }
+  // Later runs start `program` (a copy of the program) instead.
+  void UseProgram(const fs::path& program) { program_ = program; }
   // As Run, with the lines the run wrote on standard error in `*lines`.
   int RunCapturingStderr(std::vector<std::string>* lines,
                          const std::function<void(pid_t)>& while_running) const {
@@ -109,6 +112,7 @@ class FaultStation {
  private:
   testing::TempStation tmp_;
   fs::path root_;
+  fs::path program_ = kBin / "DOVEVOVIDIRO";
   std::string clean_report_;
   std::string clean_recut_;
 };
@@ -168,17 +172,27 @@ TEST(Faults, ReadOnlyDataFolder) {
   FaultStation station;
   const auto kept = station.Snapshot();
   const fs::path data = station.root() / "data";
-  // Permissions do not bind the superuser: the run then drops to an unprivileged user.
+  // Permissions do not bind the superuser: the run then drops to an unprivileged user, who must
+  // be able to enter the station and to start the program. The build may lie where that user
+  // cannot reach it, so the run starts a copy in a folder that every user can reach.
   const bool root = ::geteuid() == 0;
+  std::optional<testing::ReachableCopy> copy;
   if (root) {
     fs::permissions(station.root().parent_path(), fs::perms::all, fs::perm_options::add);
     fs::permissions(station.root(), fs::perms::all, fs::perm_options::add);
+    if (!testing::ReachableByAll(station.root() / "Test.txt")) {
+      GTEST_SKIP() << "no unprivileged run: the temporary folder "
+                   << fs::temp_directory_path().string() << " cannot be entered by every user";
+    }
+    copy.emplace(kBin / "DOVEVOVIDIRO");
+    if (copy->path().empty()) GTEST_SKIP() << "no unprivileged run: " << copy->reason();
+    station.UseProgram(copy->path());
   }
   fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                             fs::perms::group_exec | fs::perms::others_read |
                             fs::perms::others_exec);
   const int status = station.Run([root] {
-    if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+    if (root) testing::BecomeUnprivileged();
   });
   fs::permissions(data, fs::perms::owner_all, fs::perm_options::add);
   EXPECT_LT(status, 126);
