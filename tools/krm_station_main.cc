@@ -8,6 +8,7 @@
 #include "gradetables/station_init.h"
 #include "platform/env.h"
 #include "platform/env_posix.h"
+#include "tools/station_check.h"
 
 namespace {
 
@@ -16,9 +17,13 @@ constexpr std::string_view kUsage =
     "\n"
     "Commands:\n"
     "  init DIR [--force]   lay out a station folder with the default grade data\n"
+    "  check DIR            check a station folder before a shift: part files, joined grade\n"
+    "                       files, both databases, the data folder and KRM_5.bat, one line\n"
+    "                       per check, OK or FAIL with what to do about it\n"
     "\n"
-    "Exit status: 0 done; 1 DIR already holds a station (give --force to overwrite it);\n"
-    "2 a file could not be written; 64 a usage error.\n";
+    "Exit status: 0 done (check: every check holds); 1 init: DIR already holds a station\n"
+    "(give --force to overwrite it), check: a check failed; 2 a file could not be written;\n"
+    "64 a usage error.\n";
 
 int Usage() {
   std::fputs(kUsage.data(), stderr);
@@ -56,6 +61,23 @@ int Init(const std::vector<std::string_view>& args) {
   return 2;
 }
 
+// krm-station check DIR
+int Check(const std::vector<std::string_view>& args) {
+  if (args.size() != 1 || args[0].empty() || args[0].starts_with("-")) return Usage();
+  const std::string dir(args[0]);
+  krm::platform::PosixEnv env;
+  if (!env.IsDirectory(dir)) {
+    std::fprintf(stderr, "krm-station: %s is no folder\n", dir.c_str());
+    return 64;
+  }
+  bool all = true;
+  for (const krm::tools::CheckLine& line : krm::tools::CheckStation(env, dir)) {
+    std::printf("%s\n", krm::tools::FormatCheckLine(line).c_str());
+    all = all && line.ok;
+  }
+  return all ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +93,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (command == "init") return Init(std::vector<std::string_view>(argv + 2, argv + argc));
+    if (command == "check") return Check(std::vector<std::string_view>(argv + 2, argv + argc));
   }
   return Usage();
 }
