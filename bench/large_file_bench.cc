@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -44,46 +45,55 @@ enum class Filler {
   kSections,     // [S123456] K=1 pairs: as many sections as the bytes allow
 };
 
-std::string Generate(Filler filler, std::size_t size) {
-  std::string text = StoneText();
-  text.reserve(size + 64);
+// Writes the measurement file: the stone's keys, then `filler` up to `size` bytes. The text is
+// written as it is made: what this process holds when it starts the run counts in the run's
+// peak resident set.
+std::size_t Generate(Filler filler, std::size_t size) {
+  std::ofstream out(Station().root() / "Test.txt", std::ios::binary | std::ios::trunc);
+  const std::string& stone = StoneText();
+  out << stone;
+  std::size_t written = stone.size();
   if (filler == Filler::kOneLine) {
-    text += "LONG_VALUE=";
-    text.append(size > text.size() ? size - text.size() : 0, '7');
-    return text;
+    const std::string piece(64 * 1024, '7');
+    out << "LONG_VALUE=";
+    for (written += 11; written < size; written += piece.size()) out << piece;
+    return written;
   }
   char line[64];
-  for (long n = 0; text.size() < size; ++n) {
+  for (long n = 0; written < size; ++n) {
+    int length = 0;
     switch (filler) {
       case Filler::kScannerKeys:
-        std::snprintf(line, sizeof line, "EXTRA_FACET_KEY_%ld=%ld.%03ld\r\n", n, n % 97, n % 1000);
+        length = std::snprintf(line, sizeof line, "EXTRA_FACET_KEY_%ld=%ld.%03ld\r\n", n, n % 97,
+                               n % 1000);
         break;
       case Filler::kShortKeys:
-        std::snprintf(line, sizeof line, "K%ld=1\n", n);
+        length = std::snprintf(line, sizeof line, "K%ld=1\n", n);
         break;
       default:
-        std::snprintf(line, sizeof line, "[S%ld]\nK=1\n", n);
+        length = std::snprintf(line, sizeof line, "[S%ld]\nK=1\n", n);
         break;
     }
-    text += line;
+    out.write(line, length);
+    written += static_cast<std::size_t>(length);
   }
-  return text;
+  return written;
 }
 
 double baseline_seconds = 0;
 
-// Runs the program on the station with `text` as its measurement file; the stone's own file is
-// put back afterwards.
-void RunOn(benchmark::State& state, const std::string& text, bool is_baseline) {
+// Runs the program on the station with its measurement file of `size` bytes in place; the stone's
+// own file is put back afterwards. A run that reached its end (status 0, or 5 when it said a
+// fault: a file of sections holds items without "=", which the export passes over) counts.
+void RunOn(benchmark::State& state, std::size_t size, bool is_baseline) {
   const fs::path root = Station().root();
-  Station().files().Write("Test.txt", text);
   long peak = 0;
   double total = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const auto end = krm::testing::RunChild({KRM_PROGRAM, "--app-dir", root.string()});
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    if (end.status != 0) state.SkipWithError("the run did not exit 0");
+    if (end.status != 0 && end.status != 5) state.SkipWithError("the run did not reach its end");
     peak = std::max(peak, end.peak_rss_kib);
     total += took.count();
     state.SetIterationTime(took.count());
@@ -93,14 +103,14 @@ void RunOn(benchmark::State& state, const std::string& text, bool is_baseline) {
   if (is_baseline) baseline_seconds = mean;
   if (baseline_seconds > 0) state.counters["x_small"] = mean / baseline_seconds;
   const double peak_mib = static_cast<double>(peak) / 1024.0;
-  const double file_mib = static_cast<double>(text.size()) / kMiB;
+  const double file_mib = static_cast<double>(size) / kMiB;
   state.counters["peak_rss_MiB"] = peak_mib;
   state.counters["x_file"] = peak_mib / file_mib;
   state.counters["limit_MiB"] = std::max(64.0, 2 * file_mib);
 }
 
 void BM_LargeFileBaselineStoneFile(benchmark::State& state) {
-  RunOn(state, StoneText(), true);
+  RunOn(state, StoneText().size(), true);
 }
 BENCHMARK(BM_LargeFileBaselineStoneFile)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -21,8 +21,10 @@ constexpr std::string_view kUsage =
     "writes DIR/data/out.txt, the grade log, the report database and the recut advice, and\n"
     "starts DIR/KRM_5.bat.\n"
     "\n"
-    "Exit status: 0 run completed, 1 measurement file missing, 2 grade data missing,\n"
-    "3 report database missing, 64 usage error.\n";
+    "Exit status: 0 run completed, every result written; 1 measurement file missing;\n"
+    "2 grade data missing; 3 report database missing; 5 a result could not be made or\n"
+    "written, each fault said on standard error as DOVEVOVIDIRO: WHAT: PATH: REASON;\n"
+    "64 usage error.\n";
 
 int Usage(std::FILE* out, int status) {
   std::fputs(kUsage.data(), out);
