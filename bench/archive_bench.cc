@@ -18,13 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "gradetables/provisioning.h"
-#include "grading/krm_grade.h"
-#include "intake/station.h"
 #include "archive/archiver.h"
 #include "gradetables/provisioning.h"
 #include "grading/grade_station.h"
 #include "grading/krm_grade.h"
+#include "intake/station.h"
 
 namespace {
 
@@ -136,8 +134,8 @@ void BM_ArchiveBaselineOneGrading(benchmark::State& state) {
     krm::gradetables::GradeTableReader table;
     krm::gradetables::GradeTables tables;
     files.Open(&table, &tables);
-    const krm::intake::Profile file = krm::intake::Profile::Parse(
-        krm::intake::ReadMeasurement(env, run.paths.Measurement(), &run.faults));
+    const krm::intake::Profile file =
+        krm::intake::ReadMeasurement(env, run.paths.Measurement(), &run.faults);
     krm::grading::GradeMeasurement({&table, &tables, run.paths.GradeDatabase()}, file, stone,
                                    {&report, nullptr}, stamp, &run.faults);
     (void)report.Close();

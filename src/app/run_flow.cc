@@ -45,8 +45,6 @@ ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
   // The stone goes into the report database; a missing one ends the run before the recut advice.
   report_export::Valdane_Sp valdane_sp;
   if (auto export_end = valdane_sp.PublicMain(station)) return export_end->status;
-  (void)station.faults.Check(valdane_sp.last_failure(), "report database not written",
-                             paths.ReportDatabase());
 
   // Recut advice for a Very Good round brilliant; a candidate grading may end the run. The
   // candidates' gradings write no grade log: the first grading's block is the run's.

@@ -384,8 +384,7 @@ std::optional<intake::RunEnd> krm_Grade(intake::Station& station,
   gradetables::GradeTables tables;
   grade_files.Open(&table, &tables);
   const GradeData data{&table, &tables, station.paths.GradeDatabase()};
-  const intake::Profile file =
-      intake::Profile::Parse(intake::ReadMeasurement(env, path, &station.faults));
+  const intake::Profile file = intake::ReadMeasurement(env, path, &station.faults);
   GradeMeasurement(data, file, stone, out, stamp, &station.faults);
   return std::nullopt;
 }

@@ -10,6 +10,7 @@
 #include "tools/archive_command.h"
 #include "tools/batch_command.h"
 #include "tools/report_command.h"
+#include "tools/station_check.h"
 #include "tools/station_init.h"
 
 namespace {
@@ -19,6 +20,9 @@ constexpr std::string_view kUsage =
     "\n"
     "Commands:\n"
     "  init DIR [--force]   lay out a station folder with the default grade data\n"
+    "  check DIR            check a station folder before a shift: part files, joined grade\n"
+    "                       files, both databases, the data folder and KRM_5.bat, one line\n"
+    "                       per check, OK or FAIL with what to do about it\n"
     "  grade [--station DIR] [--format jsonl|csv] [--jobs N] PATH...\n"
     "                       grade measurement files (folders are searched for *.txt) without\n"
     "                       writing any station file: one record per file on standard output,\n"
@@ -36,6 +40,7 @@ constexpr std::string_view kExitStatus =
     "Exit status: 0 done; 64 a usage error.\n"
     "init: 1 DIR already holds a station (give --force to overwrite it); 2 a file could not be\n"
     "written.\n"
+    "check: 1 a check failed.\n"
     "grade, explain, report: 1 a file could not be graded; 2 the grade data could not be read or\n"
     "an output written.\n"
     "archive: 1 the station has no archive server (send); 2 the station's archive could not be\n"
@@ -83,6 +88,23 @@ int Init(const std::vector<std::string_view>& args) {
   return 2;
 }
 
+// krm-station check DIR
+int Check(const std::vector<std::string_view>& args) {
+  if (args.size() != 1 || args[0].empty() || args[0].starts_with("-")) return Usage();
+  const std::string dir(args[0]);
+  krm::platform::PosixEnv env;
+  if (!env.IsDirectory(dir)) {
+    std::fprintf(stderr, "krm-station: %s is no folder\n", dir.c_str());
+    return 64;
+  }
+  bool all = true;
+  for (const krm::tools::CheckLine& line : krm::tools::CheckStation(env, dir)) {
+    std::printf("%s\n", krm::tools::FormatCheckLine(line).c_str());
+    all = all && line.ok;
+  }
+  return all ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +121,7 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string_view> args(argv + 2, argv + argc);
     if (command == "init") return Init(args);
+    if (command == "check") return Check(args);
     if (command == "grade") return krm::tools::GradeCommand(args);
     if (command == "explain") return krm::tools::ExplainCommand(args);
     if (command == "report") return krm::tools::ReportCommand(args);

@@ -15,21 +15,45 @@ using grading::Symmetry;
 using nlohmann::ordered_json;
 using text::Cp1252ToUtf8;
 
-// The advice's steps in memory: the candidate file is graded from its text.
+// The advice's steps in memory: the candidate file is made from the measurement file's text and
+// graded from its own text. Attempts 4 and 5 make the files of attempts 1 and 2 again (crown
+// changes are never written); a file graded before gives the grades it gave then, since what a
+// candidate's grading carries over from the earlier gradings of the stone (the band of a look-up
+// that finds none, the pavilion index of an angle off the grid, the weight note) is the same for
+// files that differ in pavilion angles only.
 class MemorySteps : public recut::RecutSteps {
  public:
-  MemorySteps(const LoadedGradeData& data, grading::StoneState& stone)
-      : data_(data), stone_(stone) {}
+  MemorySteps(const LoadedGradeData& data, std::string_view measurement, grading::StoneState& stone)
+      : data_(data), measurement_(measurement), stone_(stone) {}
   bool BackUp() override { return true; }
-  bool GradeCandidate(int, std::string_view contents, std::optional<intake::RunEnd>*) override {
+  bool GradeCandidate(int, const recut::Offsets& offsets, const recut::Candidate& candidate,
+                      std::optional<intake::RunEnd>*) override {
+    std::string contents = recut::RewriteMeasurement(measurement_, offsets, candidate);
+    for (const Graded& before : graded_) {
+      if (before.contents != contents) continue;
+      stone_.OverallCutClass = before.cut_class;
+      stone_.SymmetryGrade = before.symmetry_class;
+      stone_.fields.SetCutCaption(before.cut_caption);
+      stone_.fields.SetSymmetryCaption(before.symmetry_caption);
+      return true;
+    }
     grading::GradeMeasurement(data_.View(), intake::Profile::Parse(contents), stone_, {}, {},
                               nullptr);
+    graded_.push_back({std::move(contents), stone_.OverallCutClass, stone_.SymmetryGrade,
+                       stone_.fields.CutCaption(), stone_.fields.SymmetryCaption()});
     return true;
   }
 
  private:
+  struct Graded {
+    std::string contents;
+    std::int16_t cut_class, symmetry_class;
+    std::string cut_caption, symmetry_caption;
+  };
   const LoadedGradeData& data_;
+  std::string_view measurement_;
   grading::StoneState& stone_;
+  std::vector<Graded> graded_;
 };
 
 // A number as the station writes it (its shortest text), read back for JSON.
@@ -108,10 +132,11 @@ StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::strin
   }
 
   // The candidates grade a copy, so that the record keeps the stone's own grading.
+  record.recut = recut::PlanRecut(stone, measurement);
   grading::StoneState candidates = stone;
-  MemorySteps steps(data, candidates);
+  MemorySteps steps(data, contents, candidates);
   std::optional<intake::RunEnd> end;
-  record.recut = recut::AdviseRecut(candidates, measurement, contents, steps, &end);
+  recut::TryCandidates(candidates, steps, &record.recut, &end);
   return record;
 }
 

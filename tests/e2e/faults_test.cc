@@ -1,7 +1,7 @@
 // Faults a station meets in the field, tried on the real program: a read-only data folder, broken
-// grade data, a report database held by another process, a disk that fills up and a run killed
-// half way. Each run must end by itself and lose nothing that was there before it; once the cause
-// is gone, the next run must leave the station as a clean run does.
+// grade data, a report database that other programs read and write, a disk that fills up and a
+// run killed half way. Each run must end by itself and lose nothing that was there before it; once
+// the cause is gone, the next run must leave the station as a clean run does.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -11,6 +11,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -57,10 +58,26 @@ class FaultStation {
   // Starts the program on the station and waits for it (see testing::RunChild).
   int Run(const std::function<void()>& in_child = {},
           const std::function<void(pid_t)>& while_running = {}) const {
-    return testing::RunChild({(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root_.string()}, "",
-                             in_child, while_running)
+    return testing::RunChild({program_.string(), "--app-dir", root_.string()}, "", in_child,
+                             while_running)
         .status;
   }
+  // Later runs start `program` (a copy of the program) instead.
+  void UseProgram(const fs::path& program) { program_ = program; }
+  // As Run, with the lines the run wrote on standard error in `*lines`.
+  int RunCapturingStderr(std::vector<std::string>* lines,
+                         const std::function<void(pid_t)>& while_running) const {
+    const fs::path err = root_.parent_path() / "stderr.txt";
+    const int status =
+        testing::RunChild({(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root_.string()}, "", {},
+                          while_running, err.string())
+            .status;
+    lines->clear();
+    std::istringstream in(testing::ReadWhole(err));
+    for (std::string line; std::getline(in, line);) lines->push_back(line);
+    return status;
+  }
+  const std::string& clean_recut() const { return clean_recut_; }
 
   // What a run must never lose: the measurement file, the grade log so far and the report rows.
   struct Kept {
@@ -95,6 +112,7 @@ class FaultStation {
  private:
   testing::TempStation tmp_;
   fs::path root_;
+  fs::path program_ = kBin / "DOVEVOVIDIRO";
   std::string clean_report_;
   std::string clean_recut_;
 };
@@ -154,39 +172,122 @@ TEST(Faults, ReadOnlyDataFolder) {
   FaultStation station;
   const auto kept = station.Snapshot();
   const fs::path data = station.root() / "data";
-  // Permissions do not bind the superuser: the run then drops to an unprivileged user.
+  // Permissions do not bind the superuser: the run then drops to an unprivileged user, who must
+  // be able to enter the station and to start the program. The build may lie where that user
+  // cannot reach it, so the run starts a copy in a folder that every user can reach.
   const bool root = ::geteuid() == 0;
+  std::optional<testing::ReachableCopy> copy;
   if (root) {
     fs::permissions(station.root().parent_path(), fs::perms::all, fs::perm_options::add);
     fs::permissions(station.root(), fs::perms::all, fs::perm_options::add);
+    if (!testing::ReachableByAll(station.root() / "Test.txt")) {
+      GTEST_SKIP() << "no unprivileged run: the temporary folder "
+                   << fs::temp_directory_path().string() << " cannot be entered by every user";
+    }
+    copy.emplace(kBin / "DOVEVOVIDIRO");
+    if (copy->path().empty()) GTEST_SKIP() << "no unprivileged run: " << copy->reason();
+    station.UseProgram(copy->path());
   }
   fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                             fs::perms::group_exec | fs::perms::others_read |
                             fs::perms::others_exec);
   const int status = station.Run([root] {
-    if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+    if (root) testing::BecomeUnprivileged();
   });
   fs::permissions(data, fs::perms::owner_all, fs::perm_options::add);
   EXPECT_LT(status, 126);
   station.ExpectKept(kept);
 }
 
-TEST(Faults, ReportDatabaseHeldByAnotherProcess) {
-  FaultStation station;
-  const auto kept = station.Snapshot();
-  // This process holds the report database for a while; the run waits for it and then exports.
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((station.root() / "data" / "data.mdb").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  const int status = station.Run({}, [db](pid_t) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  });
-  sqlite3_close(db);
-  EXPECT_EQ(status, 0);
-  station.ExpectKept(kept);
-  station.ExpectRepaired();
+// Every row of the report tables, as text.
+std::string ReportTables(const fs::path& root) {
+  std::unique_ptr<platform::Database> db;
+  if (!platform::Database::Open(root / "data" / "data.mdb", &db).ok()) return "no database";
+  std::string out;
+  for (const char* table :
+       {"Round1", "Round2", "Round3", "Round4", "Round5", "RoundCutSym", "UserData"}) {
+    std::vector<platform::Row> rows;
+    if (!db->Query(std::string("SELECT * FROM ") + table, {}, &rows).ok()) return "unreadable";
+    out += table;
+    for (const auto& row : rows) {
+      for (const auto& value : row) out += "|" + value.value_or("NULL");
+      out += "\n";
+    }
+  }
+  return out;
 }
+
+void Exec(sqlite3* db, const std::string& sql) {
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+}
+
+// Another program that has the report database open while a run exports the stone: the report
+// program reading it, or another writer.
+struct DatabaseUser {
+  const char* name;
+  const char* journal;  // the database's journal mode before the run; "" as laid out
+  const char* begin;    // the transaction the other program holds when the run starts
+  int release_ms;       // when it ends that transaction; -1: only after the run
+  bool exported;        // whether the stone reaches the report tables
+};
+
+class ReportDatabaseShared : public ::testing::TestWithParam<DatabaseUser> {};
+
+TEST_P(ReportDatabaseShared, ReadersNeverBlockTheExportAndWritersAreWaitedForAWhile) {
+  const DatabaseUser& user = GetParam();
+  FaultStation station;
+  const fs::path data = station.root() / "data";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((data / "data.mdb").c_str(), &db), SQLITE_OK);
+  if (*user.journal) Exec(db, std::string("PRAGMA journal_mode=") + user.journal);
+  // A mark that an export would replace.
+  Exec(db, "UPDATE Round1 SET RID = 7");
+  const std::string before = ReportTables(station.root());
+  fs::remove(data / "recut.txt");
+  fs::remove(data / "krm5_ran.txt");
+
+  Exec(db, user.begin);
+  std::vector<std::string> lines;
+  const int status = station.RunCapturingStderr(&lines, [&](pid_t) {
+    if (user.release_ms < 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(user.release_ms));
+    Exec(db, "ROLLBACK");
+  });
+  if (user.release_ms < 0) Exec(db, "ROLLBACK");
+  sqlite3_close(db);
+
+  if (user.exported) {
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(lines, std::vector<std::string>());
+    EXPECT_NE(ReportTables(station.root()), before);
+    station.ExpectRepaired();
+  } else {
+    // Passed over as the rules pass over a failing export, and said; never the alert of a
+    // missing database.
+    EXPECT_EQ(status, 5);
+    EXPECT_EQ(lines, std::vector<std::string>{"DOVEVOVIDIRO: report database not written: "
+                                              "data/data.mdb: database is locked"});
+    EXPECT_EQ(ReportTables(station.root()), before);
+  }
+  // The run goes on past the export either way: the recut advice, then the follow-up.
+  EXPECT_EQ(testing::ReadWhole(data / "recut.txt"), station.clean_recut());
+  for (int i = 0; i < 100 && !fs::exists(data / "krm5_ran.txt"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(fs::exists(data / "krm5_ran.txt")) << "KRM_5.bat did not run";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ReportDatabaseShared,
+    ::testing::Values(
+        DatabaseUser{"ReaderThroughoutTheRun", "", "BEGIN; SELECT count(*) FROM Round1", -1, true},
+        DatabaseUser{"WriterForAMoment", "", "BEGIN IMMEDIATE", 700, true},
+        DatabaseUser{"WriterPastTheWait", "", "BEGIN IMMEDIATE", -1, false},
+        // A database of a station laid out before the write-ahead log was used.
+        DatabaseUser{"WriterForAMomentOnARollbackJournal", "DELETE", "BEGIN EXCLUSIVE", 700, true},
+        DatabaseUser{"WriterPastTheWaitOnARollbackJournal", "DELETE", "BEGIN EXCLUSIVE", -1,
+                     false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Faults, DiskFillsUpWhileGradeFilesAreJoined) {
   FaultStation station;
