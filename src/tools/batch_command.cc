@@ -148,8 +148,12 @@ StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const Bat
   const std::string name = item.path.string();
   if (item.error) return FailedRecord(name, *item.error);
   if (!env.IsRegularFile(item.path)) {
-    return FailedRecord(name,
-                        env.IsDirectory(item.path) ? "is a directory" : "no such measurement file");
+    if (env.IsDirectory(item.path)) return FailedRecord(name, "is a directory");
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(item.path, ec))) {
+      return FailedRecord(name, "not a regular file");
+    }
+    return FailedRecord(name, "no such measurement file");
   }
   std::string contents;
   const Status read = env.ReadFile(item.path, &contents);
