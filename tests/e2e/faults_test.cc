@@ -66,11 +66,12 @@ class FaultStation {
   void UseProgram(const fs::path& program) { program_ = program; }
   // As Run, with the lines the run wrote on standard error in `*lines`.
   int RunCapturingStderr(std::vector<std::string>* lines,
-                         const std::function<void(pid_t)>& while_running) const {
+                         const std::function<void(pid_t)>& while_running = {},
+                         const std::function<void()>& in_child = {}) const {
     const fs::path err = root_.parent_path() / "stderr.txt";
     const int status =
-        testing::RunChild({(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root_.string()}, "", {},
-                          while_running, err.string())
+        testing::RunChild({(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root_.string()}, "",
+                          in_child, while_running, err.string())
             .status;
     lines->clear();
     std::istringstream in(testing::ReadWhole(err));
@@ -131,41 +132,69 @@ void Apply(const fs::path& root, const std::string& steps) {
   }
 }
 
-// A fault in the grade data: made, a run tried on it, then undone.
+// True when every line is a fault line and one of them starts with `fault`.
+::testing::AssertionResult SaysFault(const std::vector<std::string>& lines,
+                                     const std::string& fault) {
+  bool found = false;
+  for (const std::string& line : lines) {
+    if (!line.starts_with("DOVEVOVIDIRO: ")) {
+      return ::testing::AssertionFailure() << "not a fault line: " << line;
+    }
+    found = found || line.starts_with("DOVEVOVIDIRO: " + fault);
+  }
+  if (found) return ::testing::AssertionSuccess();
+  auto failure = ::testing::AssertionFailure() << "no line starts with: " << fault;
+  for (const std::string& line : lines) failure << "\n  " << line;
+  return failure;
+}
+
+// A fault in the grade data: made, a run tried on it, then undone; the fault line that the run
+// must write (exit status 5).
 struct GradeDataFault {
   const char* name;
   const char* make;
   const char* undo;
+  const char* fault;
 };
 
 class GradeDataFaults : public ::testing::TestWithParam<GradeDataFault> {};
 
-TEST_P(GradeDataFaults, RunEndsAndTheNextCleanRunRepairs) {
+TEST_P(GradeDataFaults, RunSaysTheFaultAndTheNextCleanRunRepairs) {
   FaultStation station;
   const auto kept = station.Snapshot();
   Apply(station.root(), GetParam().make);
-  EXPECT_LT(station.Run(), 128) << "the run was ended by a signal";
+  std::vector<std::string> lines;
+  EXPECT_EQ(station.RunCapturingStderr(&lines), 5);
+  EXPECT_TRUE(SaysFault(lines, GetParam().fault));
   station.ExpectKept(kept);
   Apply(station.root(), GetParam().undo);
-  EXPECT_EQ(station.Run(), 0);
+  EXPECT_EQ(station.RunCapturingStderr(&lines), 0);
+  EXPECT_TRUE(lines.empty());
   station.ExpectRepaired();
 }
 
-// A database joined from a broken part is kept, as on any station, until it is removed.
+// A database joined from a broken part is joined again by the first run whose parts are whole.
 INSTANTIATE_TEST_SUITE_P(
     Faults, GradeDataFaults,
     ::testing::Values(
-        GradeDataFault{"MissingSecondTablePart", "aside win_sys2.syc", "back win_sys2.syc"},
+        GradeDataFault{"MissingSecondTablePart", "aside win_sys2.syc", "back win_sys2.syc",
+                       "grade table not joined, the cut grade is not valid: win_sys2.syc: no such"},
         GradeDataFault{"TruncatedTablePart", "aside win_sys1.syc short win_sys1.syc",
-                       "back win_sys1.syc"},
+                       "back win_sys1.syc",
+                       "grade table not joined, the cut grade is not valid: win_sys2.syc: the "
+                       "parts hold 19293122 cells"},
         GradeDataFault{"TruncatedTablePartNoTable",
                        "aside win_sys1.syc short win_sys1.syc rm windows/win_rt1.dll",
-                       "back win_sys1.syc"},
+                       "back win_sys1.syc",
+                       "grade table not joined, the cut grade is not valid: win_sys2.syc: the "
+                       "parts hold 19293122 cells"},
         GradeDataFault{"GradeTableIsAFolder", "rm windows/win_rt1.dll mkdir windows/win_rt1.dll",
-                       "rm windows/win_rt1.dll"},
-        GradeDataFault{"TruncatedDatabasePart",
-                       "aside win_sys4.syc short win_sys4.syc rm windows/win_rt2.dll",
-                       "back win_sys4.syc rm windows/win_rt2.dll"}),
+                       "rm windows/win_rt1.dll",
+                       "grade table cell not read, the cut grade is not valid: "
+                       "windows/win_rt1.dll: is a directory"},
+        GradeDataFault{
+            "TruncatedDatabasePart", "aside win_sys4.syc short win_sys4.syc rm windows/win_rt2.dll",
+            "back win_sys4.syc", "grade tables database joined from broken parts: win_sys4.syc"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Faults, ReadOnlyDataFolder) {
@@ -294,14 +323,19 @@ TEST(Faults, DiskFillsUpWhileGradeFilesAreJoined) {
   const auto kept = station.Snapshot();
   Apply(station.root(), "rm windows/win_rt1.dll rm windows/win_rt2.dll");
   // No file of the run may grow past 4 KiB: writes beyond fail as on a full disk.
-  const int status = station.Run([] {
+  std::vector<std::string> lines;
+  const int status = station.RunCapturingStderr(&lines, {}, [] {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   });
-  EXPECT_LT(status, 128) << "the run was ended by a signal";
+  EXPECT_EQ(status, 5);
+  EXPECT_TRUE(SaysFault(lines,
+                        "grade table not joined, the cut grade is not valid: "
+                        "windows/win_rt1.dll: file too large"));
   station.ExpectKept(kept);
-  EXPECT_EQ(station.Run(), 0);
+  EXPECT_EQ(station.RunCapturingStderr(&lines), 0);
+  EXPECT_TRUE(lines.empty());
   station.ExpectRepaired();
 }
 
