@@ -50,7 +50,7 @@ class Profile {
     std::vector<std::uint32_t> slots;  // open addressing: record offset + 1, 0 for an empty slot
     std::vector<std::uint8_t> tags;    // a few bits of each slot's key hash
   };
-  const Section& SectionNamed(const std::string& lower_name) const;
+  const Section& SectionNamed(std::string_view lower_name) const;
   // The slot that holds `lower_key`, else the empty slot where its probe ends.
   std::size_t SlotOf(const Section& section, std::string_view lower_key, std::uint64_t hash) const;
 

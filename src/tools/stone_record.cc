@@ -88,22 +88,26 @@ ordered_json ExplanationJson(const grading::Explanation& e) {
       if (to == view.index) continue;
       changes[std::string(GridOf(view.axis).name)] = Number(GridOf(view.axis).Point(to));
     }
-    better = {{"class", e.nearest_better->grade_class},
-              {"steps", e.nearest_better->steps},
-              {"cell", gradetables::CellNumber(e.nearest_better->index)},
-              {"changes", std::move(changes)}};
+    better["class"] = e.nearest_better->grade_class;
+    better["steps"] = e.nearest_better->steps;
+    better["cell"] = gradetables::CellNumber(e.nearest_better->index);
+    better["changes"] = std::move(changes);
   }
   auto rule = [](const grading::RuleOutcome& r) {
-    return ordered_json{{"rule", grading::RuleName(r.rule)},
-                        {"class", Class(r.limit)},
-                        {"numbers", Cp1252ToUtf8(r.numbers)}};
+    ordered_json o = ordered_json::object();
+    o["rule"] = grading::RuleName(r.rule);
+    o["class"] = Class(r.limit);
+    o["numbers"] = Cp1252ToUtf8(r.numbers);
+    return o;
   };
   ordered_json acted = ordered_json::array();
   for (const grading::RuleOutcome& r : e.acted) acted.push_back(rule(r));
-  return {{"verdict", Cp1252ToUtf8(e.verdict)},
-          {"final_rule", rule(e.final_rule)},
-          {"rules", std::move(acted)},
-          {"nearest_better", std::move(better)}};
+  ordered_json explanation = ordered_json::object();
+  explanation["verdict"] = Cp1252ToUtf8(e.verdict);
+  explanation["final_rule"] = rule(e.final_rule);
+  explanation["rules"] = std::move(acted);
+  explanation["nearest_better"] = std::move(better);
+  return explanation;
 }
 
 }  // namespace
@@ -168,48 +172,54 @@ ordered_json ToJson(const StoneRecord& record) {
   ordered_json proportions = ordered_json::object();
   for (const grading::AxisView& view : record.explanation.axes) {
     auto neighbour = [](const std::optional<double>& value, const std::optional<std::int16_t>& c) {
-      if (!value) return ordered_json(nullptr);
-      return ordered_json{{"value", Number(*value)}, {"class", c ? ordered_json(*c) : nullptr}};
+      ordered_json n = nullptr;
+      if (!value) return n;
+      n["value"] = Number(*value);
+      n["class"] = Class(c.value_or(0));
+      return n;
     };
-    proportions[std::string(GridOf(view.axis).name)] = {
-        {"averaged", Number(view.averaged)},
-        {"snapped", Cp1252ToUtf8(s.fields.SnappedText(view.axis))},
-        {"index", view.index},
-        {"below", neighbour(view.below_value, view.below_class)},
-        {"above", neighbour(view.above_value, view.above_class)},
-        {"limits", view.limits}};
+    ordered_json& p = proportions[std::string(GridOf(view.axis).name)];
+    p["averaged"] = Number(view.averaged);
+    p["snapped"] = Cp1252ToUtf8(s.fields.SnappedText(view.axis));
+    p["index"] = view.index;
+    p["below"] = neighbour(view.below_value, view.below_class);
+    p["above"] = neighbour(view.above_value, view.above_class);
+    p["limits"] = view.limits;
   }
-  j["proportions"] = proportions;
+  j["proportions"] = std::move(proportions);
   j["cell"] = d.cell;
   ordered_json messages = ordered_json::array();
   for (const std::string& m : s.messages) messages.push_back(Cp1252ToUtf8(m));
-  j["messages"] = messages;
+  j["messages"] = std::move(messages);
   j["girdle_limit_text"] = Cp1252ToUtf8(s.GirdleLimitText);
   j["degrade_text"] = Cp1252ToUtf8(s.DegradeText);
   j["symmetry_text"] = Cp1252ToUtf8(s.SymmetryText);
   ordered_json symmetry = ordered_json::object();
   for (int i = 0; i < grading::kSymmetryParameters; ++i) {
-    symmetry[std::string(grading::kSymmetryTable[i].name)] = {
-        {"value", Number(d.symmetry.value[i])}, {"class", d.symmetry_classes[i]}};
+    ordered_json& parameter = symmetry[std::string(grading::kSymmetryTable[i].name)];
+    parameter["value"] = Number(d.symmetry.value[i]);
+    parameter["class"] = d.symmetry_classes[i];
   }
-  j["symmetry"] = symmetry;
+  j["symmetry"] = std::move(symmetry);
   const recut::RecutAdvice& advice = record.recut;
-  ordered_json recut = {{"verdict", RecutVerdict(advice)},
-                        {"message", Cp1252ToUtf8(RecutMessage(advice))},
-                        {"candidates_graded", advice.attempts}};
+  ordered_json recut = ordered_json::object();
+  recut["verdict"] = RecutVerdict(advice);
+  recut["message"] = Cp1252ToUtf8(RecutMessage(advice));
+  recut["candidates_graded"] = advice.attempts;
   if (advice.candidate) {
     ordered_json pavilion = ordered_json::array(), crown = ordered_json::array();
     for (const recut::FacetEntry& e : advice.candidate->pavilion) pavilion.push_back(e.Text());
     for (const recut::FacetEntry& e : advice.candidate->crown) crown.push_back(e.Text());
-    recut["candidate"] = {{"attempt", advice.successful_attempt},
-                          {"cut_grade", Cp1252ToUtf8(advice.cut_caption)},
-                          {"symmetry_grade", advice.symmetry_caption},
-                          {"pavilion_angles", pavilion},
-                          {"crown_angles", crown}};
+    ordered_json& candidate = recut["candidate"];
+    candidate["attempt"] = advice.successful_attempt;
+    candidate["cut_grade"] = Cp1252ToUtf8(advice.cut_caption);
+    candidate["symmetry_grade"] = advice.symmetry_caption;
+    candidate["pavilion_angles"] = std::move(pavilion);
+    candidate["crown_angles"] = std::move(crown);
   } else {
     recut["candidate"] = nullptr;
   }
-  j["recut"] = recut;
+  j["recut"] = std::move(recut);
   j["explain"] = ExplanationJson(record.explanation);
   return j;
 }
