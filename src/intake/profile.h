@@ -57,6 +57,9 @@ class Profile {
   // Records in file order: a section name (lower case), or a key (lower case) and its value.
   std::string store_;
   mutable std::vector<Section> asked_;
+  // The section the last look-up found, and the name it was asked by.
+  mutable int last_asked_ = -1;
+  mutable std::string last_asked_name_;
 };
 
 // GetString(Bookmark, KeyName, FileName) of the grading: reads `path` and answers one key. Each
