@@ -12,7 +12,7 @@ namespace {
 using gradetables::AxisIndex;
 using gradetables::GridOf;
 using grading::Symmetry;
-using nlohmann::ordered_json;
+using ordered_json = nlohmann::json;
 using text::Cp1252ToUtf8;
 
 // The advice's steps in memory: the candidate file is made from the measurement file's text and

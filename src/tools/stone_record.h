@@ -50,7 +50,7 @@ StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::strin
 StoneRecord FailedRecord(std::string file, std::string error);
 
 // The record as JSON; station text is converted to UTF-8.
-nlohmann::ordered_json ToJson(const StoneRecord& record);
+nlohmann::json ToJson(const StoneRecord& record);
 
 // The record as one CSV row under CsvHeader(), in UTF-8.
 std::vector<std::string> CsvHeader();
