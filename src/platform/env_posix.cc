@@ -40,7 +40,7 @@ Status NotRegular(const fs::path& path, const struct stat& st) {
 // Opens `path` with `flags` for a regular file only. The open itself never waits: a FIFO opened
 // for reading would hold the run until a writer came, so it is opened without blocking and then
 // refused like a folder or a device, whose bytes are no station file either.
-Status OpenRegular(const fs::path& path, int flags, int* fd) {
+Status OpenRegular(const fs::path& path, int flags, int* fd, std::uint64_t* size = nullptr) {
   *fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (*fd < 0) return ErrnoStatus(path, "cannot open", errno);
   struct stat st;
@@ -52,8 +52,8 @@ Status OpenRegular(const fs::path& path, int flags, int* fd) {
     const char* reason = folder ? "is a directory" : "not a regular file";
     return Status::IoError(path.string() + ": " + reason, reason);
   }
-  // Reads and writes of a regular file never wait anyway; the flag is dropped to be plain.
-  (void)::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK);
+  // Reads and writes of a regular file never wait, so the flag may stay.
+  if (size) *size = static_cast<std::uint64_t>(st.st_size);
   return Status::Ok();
 }
 
@@ -219,22 +219,26 @@ bool PosixEnv::IsDirectory(const fs::path& path) {
 Status PosixEnv::ReadFile(const fs::path& path, std::string* contents) {
   contents->clear();
   int fd = -1;
-  Status s = OpenRegular(path, O_RDONLY, &fd);
+  std::uint64_t size = 0;
+  Status s = OpenRegular(path, O_RDONLY, &fd, &size);
   if (!s.ok()) return s;
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
-  char buf[65536];
+  // Read straight into the text; a file that grows meanwhile is read to its new end.
+  contents->resize(static_cast<std::size_t>(size) + 1);
+  std::size_t done = 0;
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (done == contents->size()) contents->resize(contents->size() * 2);
+    const ssize_t n = ::read(fd, contents->data() + done, contents->size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = errno;
+      const int err = errno;
       ::close(fd);
+      contents->clear();
       return ErrnoStatus(path, "cannot read", err);
     }
     if (n == 0) break;
-    contents->append(buf, static_cast<size_t>(n));
+    done += static_cast<std::size_t>(n);
   }
+  contents->resize(done);
   ::close(fd);
   return Status::Ok();
 }
