@@ -137,10 +137,12 @@ StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::strin
 
   // The candidates grade a copy, so that the record keeps the stone's own grading.
   record.recut = recut::PlanRecut(stone, measurement);
-  grading::StoneState candidates = stone;
-  MemorySteps steps(data, contents, candidates);
-  std::optional<intake::RunEnd> end;
-  recut::TryCandidates(candidates, steps, &record.recut, &end);
+  if (record.recut.eligibility == recut::Eligibility::kEligible) {
+    grading::StoneState candidates = stone;
+    MemorySteps steps(data, contents, candidates);
+    std::optional<intake::RunEnd> end;
+    recut::TryCandidates(candidates, steps, &record.recut, &end);
+  }
   return record;
 }
 
