@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "gradetables/station_init.h"
+#include "platform/default_env.h"
 #include "platform/env.h"
-#include "platform/env_posix.h"
+#include "platform/program_arguments.h"
 
 namespace {
 
@@ -39,9 +40,10 @@ int Init(const std::vector<std::string_view>& args) {
     }
   }
   if (!dir || dir->empty()) return Usage();
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   std::vector<std::string> log;
-  const auto result = krm::gradetables::InitStation(env, std::string(*dir), force, &log);
+  const auto result =
+      krm::gradetables::InitStation(env, krm::platform::PathFromUtf8(*dir), force, &log);
   std::FILE* out = result == krm::gradetables::InitResult::kDone ? stdout : stderr;
   for (const std::string& line : log) std::fprintf(out, "krm-station: %s\n", line.c_str());
   switch (result) {
@@ -56,9 +58,8 @@ int Init(const std::vector<std::string_view>& args) {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program's arguments as UTF-8 texts.
+int Main(int argc, char** argv) {
   if (argc >= 2) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h") {
@@ -74,3 +75,17 @@ int main(int argc, char** argv) {
   }
   return Usage();
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Wide arguments, so that a folder named outside the ANSI code page reaches the program whole.
+int wmain(int argc, wchar_t** argv) {
+  krm::platform::Utf8Argv utf8(argc, argv);
+  return Main(argc, utf8.argv());
+}
+#else
+int main(int argc, char** argv) {
+  return Main(argc, argv);
+}
+#endif

@@ -6,7 +6,8 @@
 #include <string_view>
 
 #include "app/run_flow.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
+#include "platform/program_arguments.h"
 
 namespace {
 
@@ -25,11 +26,10 @@ int Usage(std::FILE* out, int status) {
   return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program's arguments as UTF-8 texts.
+int Main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   std::filesystem::path app_dir;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -40,9 +40,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--app-dir" && i + 1 < argc) {
-      app_dir = argv[++i];
+      app_dir = krm::platform::PathFromUtf8(argv[++i]);
     } else if (arg.starts_with("--app-dir=")) {
-      app_dir = std::string(arg.substr(10));
+      app_dir = krm::platform::PathFromUtf8(arg.substr(10));
     } else {
       std::fprintf(stderr, "DOVEVOVIDIRO: unexpected argument '%s'\n", argv[i]);
       return Usage(stderr, static_cast<int>(krm::app::ExitStatus::kUsage));
@@ -53,8 +53,23 @@ int main(int argc, char** argv) {
     if (app_dir.empty()) app_dir = std::filesystem::current_path();
   }
   if (!env.IsDirectory(app_dir)) {
-    std::fprintf(stderr, "DOVEVOVIDIRO: application folder '%s' does not exist\n", app_dir.c_str());
+    std::fprintf(stderr, "DOVEVOVIDIRO: application folder '%s' does not exist\n",
+                 krm::platform::Utf8(app_dir).c_str());
     return static_cast<int>(krm::app::ExitStatus::kUsage);
   }
   return static_cast<int>(krm::app::Form_Load(env, app_dir));
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Wide arguments, so that a folder named outside the ANSI code page reaches the program whole.
+int wmain(int argc, wchar_t** argv) {
+  krm::platform::Utf8Argv utf8(argc, argv);
+  return Main(argc, utf8.argv());
+}
+#else
+int main(int argc, char** argv) {
+  return Main(argc, argv);
+}
+#endif
