@@ -304,6 +304,10 @@ void PosixEnv::MessageBox(std::string_view message, int /*style*/, std::string_v
 }
 
 Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
+  // The batch file's path must hold in its own folder as well (a relative application folder).
+  std::error_code ec;
+  const fs::path file = fs::absolute(batch, ec);
+  const fs::path dir = fs::absolute(folder, ec);
   // Double fork so that the batch file runs detached and no zombie is left behind.
   pid_t child = ::fork();
   if (child < 0) return ErrnoStatus(batch, "cannot start", errno);
@@ -311,7 +315,7 @@ Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
     ::setsid();
     pid_t grandchild = ::fork();
     if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
-    if (::chdir(folder.c_str()) != 0) ::_exit(127);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
     int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
       ::dup2(null, 0);
@@ -319,7 +323,7 @@ Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
       ::dup2(null, 2);
       if (null > 2) ::close(null);
     }
-    ::execl("/bin/sh", "sh", batch.c_str(), static_cast<char*>(nullptr));
+    ::execl("/bin/sh", "sh", file.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   int status = 0;
