@@ -18,9 +18,9 @@
 // A case folder named DISABLED_* is a known fault of the program: its expected files hold the
 // outcome worked out from the rules, and it runs only with --gtest_also_run_disabled_tests.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -28,6 +28,7 @@
 #include <thread>
 
 #include "grading/grade_station.h"
+#include "platform/child_process.h"
 
 namespace krm {
 namespace {
@@ -118,34 +119,68 @@ const std::map<std::string, std::string> kExpected = {{"out.txt", "data/out.txt"
                                                       {"recut.txt", "data/recut.txt"},
                                                       {"test_1.txt", "test_1.txt"}};
 
+// A station laid out as a case says, before the run.
+struct Station {
+  testing::TempStation plain;  // also holds what the runs print
+  std::unique_ptr<testing::GradeStation> graded;
+  fs::path root;
+};
+
+void LayOut(const Case& c, const fs::path& dir, Station* station) {
+  station->root = station->plain.root() / "station";
+  if (c.grade == "default") {
+    ASSERT_EQ(testing::RunChild({testing::ProgramFile(kBin, "krm-station").string(), "init",
+                                 station->root.string()})
+                  .status,
+              0);
+  } else {
+    ASSERT_TRUE(c.grade.starts_with("digit ")) << c.grade;
+    station->graded = std::make_unique<testing::GradeStation>(c.grade.back(), c.cells);
+    station->root = station->graded->root();
+  }
+  const fs::path& root = station->root;
+  if (fs::exists(dir / "Test.txt")) fs::copy_file(dir / "Test.txt", root / "Test.txt");
+  for (const auto& path : c.remove) fs::remove_all(root / path);
+  for (const auto& path : c.mkdir) fs::create_directories(root / path);
+}
+
+// Starts `program` (with the arguments before the application folder) `runs` times on the
+// station folder `app_dir`; gives the last exit status. Standard error goes to `err`.
+int RunStation(std::vector<std::string> program, const std::string& app_dir, int runs,
+               const fs::path& err) {
+#ifndef _WIN32
+  ::setenv("LC_ALL", "C", 1);  // the program's date and time forms are masked anyway
+#endif
+  program.push_back("--app-dir");
+  program.push_back(app_dir);
+  int status = 0;
+  for (int i = 0; i < runs; ++i)
+    status = testing::RunChild(program, "", {}, {}, err.string()).status;
+  return status;
+}
+
+// The lines of what a run printed on standard error (CR LF on Windows).
+std::vector<std::string> ErrLines(const fs::path& err) {
+  std::vector<std::string> lines = Split(testing::ReadWhole(err), "\n");
+  for (std::string& line : lines) {
+    if (line.ends_with('\r')) line.pop_back();
+  }
+  return lines;
+}
+
 class StationCases : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
   const fs::path dir = kCases / GetParam();
   const Case c = ReadCase(dir);
-  std::unique_ptr<testing::GradeStation> graded;
-  testing::TempStation plain;
-  fs::path root = plain.root() / "station";
-  if (c.grade == "default") {
-    const std::string init = (kBin / "krm-station").string() + " init '" + root.string() + "'";
-    ASSERT_EQ(std::system((init + " > /dev/null").c_str()), 0) << init;
-  } else {
-    ASSERT_TRUE(c.grade.starts_with("digit ")) << c.grade;
-    graded = std::make_unique<testing::GradeStation>(c.grade.back(), c.cells);
-    root = graded->root();
-  }
-  if (fs::exists(dir / "Test.txt")) fs::copy_file(dir / "Test.txt", root / "Test.txt");
-  for (const auto& path : c.remove) fs::remove_all(root / path);
-  for (const auto& path : c.mkdir) fs::create_directories(root / path);
-
-  const fs::path err = plain.root() / "stderr.txt";
-  const std::string run = "LC_ALL=C '" + (kBin / "DOVEVOVIDIRO").string() + "' --app-dir '" +
-                          root.string() + "' > /dev/null 2> '" + err.string() + "'";
-  int status = 0;
-  for (int i = 0; i < c.runs; ++i) status = std::system(run.c_str());
-  ASSERT_TRUE(WIFEXITED(status)) << run;
-  EXPECT_EQ(WEXITSTATUS(status), c.exit);
-  EXPECT_EQ(Split(testing::ReadWhole(err), "\n"), c.stderr_lines);
+  Station station;
+  ASSERT_NO_FATAL_FAILURE(LayOut(c, dir, &station));
+  const fs::path& root = station.root;
+  const fs::path err = station.plain.root() / "stderr.txt";
+  const int status =
+      RunStation({testing::ProgramFile(kBin, "DOVEVOVIDIRO").string()}, root.string(), c.runs, err);
+  EXPECT_EQ(status, c.exit);
+  EXPECT_EQ(ErrLines(err), c.stderr_lines);
 
   int compared = 0;
   for (const auto& [name, where] : kExpected) {
@@ -169,10 +204,11 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
 
   // A laid-out station starts its follow-up, which records the run; let it finish first.
   if (c.exit == 0 && fs::exists(root / "KRM_5.bat")) {
-    for (int i = 0; i < 100 && !fs::exists(root / "data" / "krm5_ran.txt"); ++i) {
+    const fs::path ran = root / "data" / "krm5_ran.txt";
+    for (int i = 0; i < 250 && !testing::ReadWhole(ran).ends_with('\n'); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_TRUE(fs::exists(root / "data" / "krm5_ran.txt")) << "KRM_5.bat did not run";
+    EXPECT_TRUE(testing::ReadWhole(ran).ends_with('\n')) << "KRM_5.bat did not run";
   }
 }
 
@@ -197,6 +233,72 @@ INSTANTIATE_TEST_SUITE_P(Cases, StationCases, ::testing::ValuesIn(CaseNames(fals
 INSTANTIATE_TEST_SUITE_P(DISABLED_KnownFaults, StationCases, ::testing::ValuesIn(CaseNames(true)),
                          Name);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(StationCases);
+
+#ifndef _WIN32
+// The Windows program under Wine against this one: KRM_WINDOWS_BUILD names the folder of a
+// Windows build (KRM_WINE the Wine program, /usr/bin/wine when not given). Every case's station is
+// laid out once, copied, and graded by both programs; every file the two leave must be the same
+// bytes, with dates, times and versions masked. Without KRM_WINDOWS_BUILD there are no such tests.
+std::vector<std::string> TwinCaseNames() {
+  return std::getenv("KRM_WINDOWS_BUILD") ? CaseNames(false) : std::vector<std::string>{};
+}
+
+// The files under `root`, relative to it, in order.
+std::vector<fs::path> FilesUnder(const fs::path& root) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(root));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+class WindowsTwin : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WindowsTwin, WindowsProgramLeavesTheSameFiles) {
+  const fs::path dir = kCases / GetParam();
+  const Case c = ReadCase(dir);
+  Station station;
+  ASSERT_NO_FATAL_FAILURE(LayOut(c, dir, &station));
+  // The follow-up is a script of one system or the other; what is compared is the program's own.
+  fs::remove(station.root / "KRM_5.bat");
+  testing::TempStation twin_folder;
+  const fs::path twin = twin_folder.root() / "station";
+  fs::copy(station.root, twin, fs::copy_options::recursive);
+
+  const fs::path err = station.plain.root() / "stderr.txt";
+  const int status = RunStation({testing::ProgramFile(kBin, "DOVEVOVIDIRO").string()},
+                                station.root.string(), c.runs, err);
+  const char* wine = std::getenv("KRM_WINE");
+  ::setenv("WINEDEBUG", "-all", 0);
+  ::setenv("KRM_MESSAGE_BOX", "stderr", 1);
+  const fs::path twin_err = twin_folder.root() / "stderr.txt";
+  // Wine's drive Z: is the root of this system.
+  const int twin_status =
+      RunStation({wine ? wine : "/usr/bin/wine",
+                  (fs::path(std::getenv("KRM_WINDOWS_BUILD")) / "DOVEVOVIDIRO.exe").string()},
+                 "Z:" + twin.string(), c.runs, twin_err);
+  EXPECT_EQ(twin_status, status);
+  EXPECT_EQ(ErrLines(twin_err), ErrLines(err));
+
+  const std::vector<fs::path> files = FilesUnder(station.root);
+  EXPECT_EQ(FilesUnder(twin), files);
+  for (const fs::path& file : files) {
+    const std::string name = file.filename().string();
+    const std::string want = Mask(name, testing::ReadWhole(station.root / file));
+    const std::string got = Mask(name, testing::ReadWhole(twin / file));
+    if (want == got) continue;
+    size_t at = 0;
+    while (at < std::min(want.size(), got.size()) && want[at] == got[at]) ++at;
+    const bool text = file.extension() == ".txt";
+    ADD_FAILURE() << file << " differs from byte " << at
+                  << (text ? ": " + FirstDifference(want, got) : std::string());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowsTwin, ::testing::ValuesIn(TwinCaseNames()), Name);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(WindowsTwin);
+#endif
 
 }  // namespace
 }  // namespace krm
