@@ -17,7 +17,7 @@
 #include "gradetables/grade_file_join.h"
 #include "gradetables/grade_table_reader.h"
 #include "gradetables/station_init.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ const krm::app::StationPaths& Station() {
     const fs::path root = fs::temp_directory_path() / "krm-bench-grade-files";
     fs::create_directories(root);
     krm::app::StationPaths p(root);
-    krm::platform::PosixEnv env;
+    krm::platform::DefaultEnv env;
     std::vector<std::string> log;
     if (!krm::gradetables::WriteGradeTableParts(env, p.Part(1), p.Part(2), &log).ok()) {
       std::abort();
@@ -42,7 +42,7 @@ const krm::app::StationPaths& Station() {
 
 void BM_MakeGradeTableFile(benchmark::State& state) {
   const auto& paths = Station();
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   for (auto _ : state) {
     if (krm::gradetables::MakeGradeTableFile(env, paths) != krm::gradetables::JoinResult::kJoined) {
       state.SkipWithError("join failed");
