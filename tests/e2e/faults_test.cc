@@ -176,6 +176,8 @@ TEST(Faults, OutputFilesHeldOpenByAnotherProgram) {
   }
   EXPECT_LT(status, 126);
   station.ExpectKept(kept);
+  EXPECT_EQ(testing::ReadWhole(data / "grade_log.txt"), kept.grade_log)
+      << "the grade log was written while another program held it";
   EXPECT_EQ(station.Run(), 0);
   station.ExpectRepaired();
 }
