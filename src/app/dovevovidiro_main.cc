@@ -65,6 +65,7 @@ int Main(int argc, char** argv) {
 #ifdef _WIN32
 // Wide arguments, so that a folder named outside the ANSI code page reaches the program whole.
 int wmain(int argc, wchar_t** argv) {
+  krm::platform::UseParentConsole();  // a window program: no console of its own
   krm::platform::Utf8Argv utf8(argc, argv);
   return Main(argc, utf8.argv());
 }

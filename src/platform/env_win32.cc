@@ -7,6 +7,7 @@
 #undef CreateDirectory
 #undef MessageBox
 
+#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <iostream>
@@ -389,6 +390,17 @@ bool ShowsMessageBoxWindows() {
   return station != nullptr &&
          ::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
          (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void UseParentConsole() {
+  auto given = [](DWORD which) {
+    const HANDLE h = ::GetStdHandle(which);
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+  };
+  const bool out = given(STD_OUTPUT_HANDLE), err = given(STD_ERROR_HANDLE);
+  if ((out && err) || !::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (!out) (void)std::freopen("CONOUT$", "w", stdout);
+  if (!err) (void)std::freopen("CONOUT$", "w", stderr);
 }
 
 void Win32Env::MessageBox(std::string_view message, int style, std::string_view title) {

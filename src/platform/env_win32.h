@@ -39,6 +39,11 @@ class Win32Env : public Env {
 // Whether a message box is shown as a window (see above).
 bool ShowsMessageBoxWindows();
 
+// For a window program typed at a console prompt (DOVEVOVIDIRO --help): the standard streams it
+// was given none of become the console's, so that its texts show there. Streams it was given
+// (redirected to files or pipes) stay as they are.
+void UseParentConsole();
+
 }  // namespace krm::platform
 
 #endif  // KRM_PLATFORM_ENV_WIN32_H_
