@@ -205,7 +205,7 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
   // A laid-out station starts its follow-up, which records the run; let it finish first.
   if (c.exit == 0 && fs::exists(root / "KRM_5.bat")) {
     const fs::path ran = root / "data" / "krm5_ran.txt";
-    for (int i = 0; i < 250 && !testing::ReadWhole(ran).ends_with('\n'); ++i) {
+    for (int i = 0; i < 500 && !testing::ReadWhole(ran).ends_with('\n'); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_TRUE(testing::ReadWhole(ran).ends_with('\n')) << "KRM_5.bat did not run";

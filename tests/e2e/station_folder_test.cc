@@ -37,7 +37,7 @@ TEST(StationFolder, NamedOutsideAsciiWithBlanksAndBrackets) {
   EXPECT_TRUE(testing::ReadWhole(root / "data" / "out.txt").starts_with("DEMO-VG-0042,"));
   EXPECT_TRUE(testing::ReadWhole(root / "data" / "recut.txt").size() > 0);
   const fs::path ran = root / "data" / "krm5_ran.txt";
-  for (int i = 0; i < 250 && !testing::ReadWhole(ran).ends_with('\n'); ++i) {
+  for (int i = 0; i < 500 && !testing::ReadWhole(ran).ends_with('\n'); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_TRUE(testing::ReadWhole(ran).starts_with("KRM_5.bat ran ")) << "KRM_5.bat did not run";

@@ -148,7 +148,7 @@ TEST(Env, FollowUpRunsInTheStationFolder) {
   ASSERT_TRUE(started.ok()) << started.message();
   const fs::path ran = folder / "data" / "krm5_ran.txt";
   std::string line;
-  for (int i = 0; i < 250 && !line.ends_with('\n'); ++i) {
+  for (int i = 0; i < 500 && !line.ends_with('\n'); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     line = testing::ReadWhole(ran);
   }
