@@ -236,13 +236,18 @@ SYSTEMTIME ToSystemTime(const std::tm& t) {
 std::optional<fs::path> Win32Env::FindFile(const fs::path& path) {
   const fs::path folder = path.parent_path();
   const std::wstring name = path.filename().wstring();
+  // Only a file counts: a folder under the name is no file to read.
+  auto is_file = [](const WIN32_FIND_DATAW& entry) {
+    return (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  };
   // The file system ignores letter case and gives the name as it is stored.
   WIN32_FIND_DATAW entry;
   HANDLE search =
       ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
   if (search != INVALID_HANDLE_VALUE) {
     ::FindClose(search);
-    return folder / entry.cFileName;
+    if (is_file(entry)) return folder / entry.cFileName;
+    return std::nullopt;
   }
   // A folder may tell letter case apart (one marked case-sensitive): look through its names.
   search = ::FindFirstFileExW((folder.empty() ? fs::path(L"*") : folder / L"*").c_str(),
@@ -250,7 +255,8 @@ std::optional<fs::path> Win32Env::FindFile(const fs::path& path) {
   if (search == INVALID_HANDLE_VALUE) return std::nullopt;
   std::optional<fs::path> found;
   do {
-    if (::CompareStringOrdinal(entry.cFileName, -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) {
+    if (is_file(entry) &&
+        ::CompareStringOrdinal(entry.cFileName, -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) {
       found = folder / entry.cFileName;
       break;
     }
