@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_state.h"
 #include "export/report_database.h"
 #include "export/valdane_sp.h"
+#include "intake/station.h"
 #include "platform/database.h"
 #include "platform/recording_env.h"
 
@@ -63,7 +63,7 @@ void BM_Export(benchmark::State& state) {
   ExportStation export_station;
   krm::testing::RecordingEnv env;
   for (auto _ : state) {
-    krm::app::RunState run(env, export_station.station.root());
+    krm::intake::Station run(env, export_station.station.root());
     krm::report_export::Valdane_Sp valdane;
     benchmark::DoNotOptimize(valdane.PublicMain(run));
     if (!valdane.last_failure().ok()) state.SkipWithError(valdane.last_failure().message().c_str());

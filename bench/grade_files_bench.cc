@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/station_paths.h"
-#include "gradetables/default_grade_model.h"
 #include "gradetables/grade_file_join.h"
 #include "gradetables/grade_table_reader.h"
-#include "gradetables/station_init.h"
+#include "intake/station_paths.h"
 #include "platform/default_env.h"
+#include "tools/default_grade_model.h"
+#include "tools/station_init.h"
 
 namespace {
 
@@ -25,14 +25,14 @@ namespace fs = std::filesystem;
 using krm::gradetables::kGradeTableCells;
 
 // A station folder with the default grade table parts (two parts of about 19 MB).
-const krm::app::StationPaths& Station() {
-  static const krm::app::StationPaths paths = [] {
+const krm::intake::StationPaths& Station() {
+  static const krm::intake::StationPaths paths = [] {
     const fs::path root = fs::temp_directory_path() / "krm-bench-grade-files";
     fs::create_directories(root);
-    krm::app::StationPaths p(root);
+    krm::intake::StationPaths p(root);
     krm::platform::DefaultEnv env;
     std::vector<std::string> log;
-    if (!krm::gradetables::WriteGradeTableParts(env, p.Part(1), p.Part(2), &log).ok()) {
+    if (!krm::tools::WriteGradeTableParts(env, p.Part(1), p.Part(2), &log).ok()) {
       std::abort();
     }
     return p;
@@ -94,8 +94,8 @@ BENCHMARK(BM_CatPartsBaseline)->Unit(benchmark::kMillisecond);
 void BM_GenerateDefaultGradeTable(benchmark::State& state) {
   std::vector<char> table(static_cast<std::size_t>(kGradeTableCells));
   for (auto _ : state) {
-    for (int t = 0; t < krm::gradetables::kTableSteps; ++t) {
-      krm::gradetables::FillDefaultTableSlice(t, table.data() + t * krm::gradetables::kTableWeight);
+    for (int t = 0; t < krm::tools::kTableSteps; ++t) {
+      krm::tools::FillDefaultTableSlice(t, table.data() + t * krm::gradetables::kTableWeight);
     }
     benchmark::DoNotOptimize(table.data());
     benchmark::ClobberMemory();
@@ -106,7 +106,7 @@ BENCHMARK(BM_GenerateDefaultGradeTable)->Unit(benchmark::kMillisecond);
 
 // The floor of generating: copying a finished table of the same size.
 void BM_CopyGradeTableBaseline(benchmark::State& state) {
-  const std::string finished = krm::gradetables::DefaultGradeTable();
+  const std::string finished = krm::tools::DefaultGradeTable();
   std::vector<char> table(finished.size());
   for (auto _ : state) {
     std::memcpy(table.data(), finished.data(), finished.size());

@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "app/run_state.h"
 #include "gradetables/provisioning.h"
 #include "grading/grade_station.h"
 #include "grading/krm_grade.h"
@@ -19,7 +18,8 @@ GradeStation& Station() {
     auto s = std::make_unique<GradeStation>('1');
     s->WriteMeasurement(krm::testing::WellCutStone());
     krm::testing::RecordingEnv env;
-    krm::gradetables::ProvideGradeFiles(env, krm::app::StationPaths(s->root()));
+    krm::intake::Station run(env, s->root());
+    krm::gradetables::StationGradeFiles(run).Provide();
     return s;
   }();
   return *station;
@@ -36,13 +36,24 @@ void BM_ReadMeasurementBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadMeasurementBytes);
 
+// A grading at the station with its grade files in place, as a recut candidate's grading is: the
+// table file opened, the grade tables read, the measurement file read and the report written.
 void BM_GradeProvisioned(benchmark::State& state) {
   krm::testing::RecordingEnv env;
-  krm::app::RunState run(env, Station().root());
-  run.measurement_path = run.paths.Measurement();
+  krm::intake::Station run(env, Station().root());
+  krm::gradetables::StationGradeFiles files(run);
+  const krm::grading::ReportStamp stamp = krm::grading::StampNow(run);
   for (auto _ : state) {
-    (void)env.OpenWritable(run.paths.Report(), false, &run.report_file);
-    krm::grading::GradeProvisioned(run);
+    krm::grading::StoneState stone;
+    krm::platform::OutputFile report(env, run.paths.Report(), false);
+    krm::gradetables::GradeTableReader table;
+    krm::gradetables::GradeTables tables;
+    files.Open(&table, &tables);
+    const krm::intake::Profile file =
+        krm::intake::ReadMeasurement(env, run.paths.Measurement(), &run.faults);
+    krm::grading::GradeMeasurement({&table, &tables, run.paths.GradeDatabase()}, file, stone,
+                                   {&report, nullptr}, stamp, &run.faults);
+    (void)report.Close();
   }
 }
 BENCHMARK(BM_GradeProvisioned);

@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "app/polish_data.h"
-#include "app/profile.h"
+#include "intake/polish_data.h"
+#include "intake/profile.h"
 #include "platform/default_env.h"
 
 namespace {
@@ -79,9 +79,9 @@ BENCHMARK(BM_ReadFileBytes);
 void BM_GetPolishData(benchmark::State& state) {
   krm::platform::DefaultEnv env;
   for (auto _ : state) {
-    krm::app::Profile profile = krm::app::Profile::Load(env, MeasurementFile());
-    krm::app::PolishData record;
-    krm::app::GetPolishData(profile, record);
+    krm::intake::Profile profile = krm::intake::Profile::Load(env, MeasurementFile());
+    krm::intake::PolishData record;
+    krm::intake::GetPolishData(profile, record);
     benchmark::DoNotOptimize(record);
   }
 }
@@ -93,7 +93,7 @@ void BM_ParseProfile(benchmark::State& state) {
   std::string contents;
   (void)env.ReadFile(MeasurementFile(), &contents);
   for (auto _ : state) {
-    krm::app::Profile profile = krm::app::Profile::Parse(contents);
+    krm::intake::Profile profile = krm::intake::Profile::Parse(contents);
     benchmark::DoNotOptimize(profile);
   }
 }
@@ -101,10 +101,10 @@ BENCHMARK(BM_ParseProfile);
 
 void BM_FillRecord(benchmark::State& state) {
   krm::platform::DefaultEnv env;
-  const krm::app::Profile profile = krm::app::Profile::Load(env, MeasurementFile());
+  const krm::intake::Profile profile = krm::intake::Profile::Load(env, MeasurementFile());
   for (auto _ : state) {
-    krm::app::PolishData record;
-    krm::app::GetPolishData(profile, record);
+    krm::intake::PolishData record;
+    krm::intake::GetPolishData(profile, record);
     benchmark::DoNotOptimize(record);
   }
 }

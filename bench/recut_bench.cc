@@ -20,26 +20,32 @@ GradeStation& Station(char digit) {
 
 void BM_RunExcellentStone(benchmark::State& state) {
   krm::testing::RecordingEnv env;
-  for (auto _ : state) krm::app::Form_Load(env, Station('1').root());
+  for (auto _ : state) {
+    krm::intake::Station run(env, Station('1').root());
+    krm::app::Form_Load(run);
+  }
 }
 BENCHMARK(BM_RunExcellentStone)->Unit(benchmark::kMillisecond);
 
 void BM_RunVeryGoodStoneFiveCandidates(benchmark::State& state) {
   krm::testing::RecordingEnv env;
-  for (auto _ : state) krm::app::Form_Load(env, Station('2').root());
+  for (auto _ : state) {
+    krm::intake::Station run(env, Station('2').root());
+    krm::app::Form_Load(run);
+  }
 }
 BENCHMARK(BM_RunVeryGoodStoneFiveCandidates)->Unit(benchmark::kMillisecond);
 
 void BM_RecutWithoutGrading(benchmark::State& state) {
   krm::testing::RecordingEnv env;
-  krm::app::RunState run(env, Station('2').root());
-  auto no_grading = [](krm::app::RunState& s, const std::filesystem::path&) {
-    s.report_file.reset();
-    return std::optional<krm::app::RunEnd>();
+  krm::intake::Station run(env, Station('2').root());
+  krm::grading::StoneState stone;
+  auto no_grading = [](const std::filesystem::path&, krm::platform::OutputFile&) {
+    return std::optional<krm::intake::RunEnd>();
   };
   for (auto _ : state) {
-    run.OverallCutClass = 2;
-    krm::recut::krm_Recut(run, no_grading);
+    stone.OverallCutClass = 2;
+    krm::recut::krm_Recut(run, stone, no_grading);
   }
 }
 BENCHMARK(BM_RecutWithoutGrading)->Unit(benchmark::kMillisecond);

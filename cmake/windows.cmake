@@ -6,6 +6,9 @@
 #                    leave the same database bytes
 #   GTest::gtest, GTest::gtest_main, GTest::gmock
 #                    GoogleTest from the sources that Debian's googletest package installs
+#   nlohmann_json::nlohmann_json
+#                    the headers of Debian's nlohmann-json3-dev (header-only, so the host's
+#                    headers serve the cross build as they are)
 #
 # Downloads and the SQLite amalgamation are kept in KRM_WINDOWS_CACHE (default .cache/windows in
 # the checkout, which git ignores), so that a new build folder does not fetch them again.
@@ -73,6 +76,23 @@ foreach(target gtest gtest_main gmock)
     add_library(GTest::${target} ALIAS ${target})
   endif()
 endforeach()
+
+# --- nlohmann/json ---------------------------------------------------------------------------------
+
+# Reached through a folder of the build that holds only a link to the host's nlohmann folder: the
+# host's /usr/include itself must not come before the mingw headers.
+set(KRM_NLOHMANN_JSON_HEADERS "/usr/include/nlohmann" CACHE PATH
+    "nlohmann/json headers (Debian package nlohmann-json3-dev)")
+if(NOT EXISTS "${KRM_NLOHMANN_JSON_HEADERS}/json.hpp")
+  message(FATAL_ERROR "nlohmann/json headers not found in ${KRM_NLOHMANN_JSON_HEADERS} "
+                      "(Debian package nlohmann-json3-dev; tools/install-deps installs it)")
+endif()
+file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/nlohmann_json")
+file(CREATE_LINK "${KRM_NLOHMANN_JSON_HEADERS}" "${CMAKE_BINARY_DIR}/nlohmann_json/nlohmann"
+     SYMBOLIC)
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+target_include_directories(nlohmann_json::nlohmann_json INTERFACE
+                           "${CMAKE_BINARY_DIR}/nlohmann_json")
 
 # --- Programs -------------------------------------------------------------------------------------
 

@@ -1,4 +1,8 @@
 // DOVEVOVIDIRO: the grading step of the station, one stone per start.
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
+
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
@@ -11,23 +15,48 @@
 
 namespace {
 
+constexpr std::string_view kProgram = "DOVEVOVIDIRO";
+
 constexpr std::string_view kUsage =
     "usage: DOVEVOVIDIRO [--app-dir DIR]\n"
     "\n"
     "Grades the stone measured in DIR/Test.txt (DIR defaults to the folder of the program),\n"
     "writes DIR/data/out.txt, the grade log, the report database and the recut advice, and\n"
-    "starts DIR/KRM_5.bat.\n"
+    "starts DIR/KRM_5.bat. Prints nothing when every result was written.\n"
     "\n"
-    "Exit status: 0 run completed, 1 measurement file missing, 2 grade data missing,\n"
-    "3 report database missing, 64 usage error.\n";
+    "Exit status:\n"
+    "  0   the run reached its end and wrote every result\n"
+    "  1   the measurement file is missing\n"
+    "  2   the grade tables database is missing, or a grade file could not be joined\n"
+    "  3   the report database is missing or cannot be opened\n"
+    "  5   the run reached its end, but a result could not be made or written; each fault is\n"
+    "      said on standard error as  DOVEVOVIDIRO: WHAT: PATH: REASON\n"
+    "  64  a usage error\n";
 
 int Usage(std::FILE* out, int status) {
   std::fputs(kUsage.data(), out);
   return status;
 }
 
+// The station folder as an absolute path without a trailing separator, so that every file of the
+// station, and the follow-up started in it, is found wherever the program was started from.
+std::filesystem::path StationFolder(const std::filesystem::path& dir) {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::absolute(dir, ec).lexically_normal();
+  if (ec) folder = dir;
+  if (folder.has_relative_path() && folder.filename().empty()) folder = folder.parent_path();
+  return folder;
+}
+
 // The program's arguments as UTF-8 texts.
 int Main(int argc, char** argv) {
+#ifdef M_MMAP_THRESHOLD
+  // A run holds a measurement file's bytes a few times one after the other (the grading, the
+  // export, each recut candidate). Large blocks are mapped on their own and given back when
+  // freed, rather than left resident in the heap after the first one (the allocator otherwise
+  // raises this threshold as it sees large blocks freed).
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
   std::setlocale(LC_TIME, "");
   krm::platform::DefaultEnv env;
   std::filesystem::path app_dir;
@@ -57,7 +86,12 @@ int Main(int argc, char** argv) {
                  krm::platform::Utf8(app_dir).c_str());
     return static_cast<int>(krm::app::ExitStatus::kUsage);
   }
-  return static_cast<int>(krm::app::Form_Load(env, app_dir));
+  krm::intake::Station station(env, StationFolder(app_dir));
+  const krm::app::ExitStatus status = krm::app::Form_Load(station);
+  for (const std::string& line : station.faults.Lines(kProgram)) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  return static_cast<int>(status);
 }
 
 }  // namespace

@@ -1,71 +1,63 @@
 #include "app/run_flow.h"
 
+#include <memory>
+
 #include "export/valdane_sp.h"
+#include "gradetables/provisioning.h"
 #include "grading/krm_grade.h"
+#include "platform/output_file.h"
 #include "recut/krm_recut.h"
 
 namespace krm::app {
 
-namespace {
-
-// Opens an output file; one that cannot be opened (no data folder, no permission) stays absent
-// and its writes are passed over.
-std::unique_ptr<platform::WritableFile> OpenOutput(platform::Env& env, const fs::path& path,
-                                                   bool append) {
-  std::unique_ptr<platform::WritableFile> file;
-  if (!env.OpenWritable(path, append, &file).ok()) file.reset();
-  return file;
+ExitStatus Form_Load(intake::Station& station) {
+  grading::StoneState stone;
+  return Form_Load(station, stone);
 }
 
-void CloseOutput(std::unique_ptr<platform::WritableFile>& file) {
-  if (file) (void)file->Close();
-  file.reset();
-}
-
-}  // namespace
-
-ExitStatus Form_Load(platform::Env& env, const std::filesystem::path& app_dir) {
-  RunState state(env, app_dir);
-  return Form_Load(state);
-}
-
-ExitStatus Form_Load(RunState& state) {
-  platform::Env& env = state.env;
-  state.measurement_path = state.paths.Measurement();
-  if (!env.FindFile(state.paths.MeasurementCheck())) {
-    return state
-        .Block(kMeasurementMissingMessage, platform::kCriticalOk, kMeasurementMissingTitle,
-               ExitStatus::kMeasurementMissing)
+ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
+  platform::Env& env = station.env;
+  const intake::StationPaths& paths = station.paths;
+  if (!intake::FindStationFile(env, paths.MeasurementCheck())) {
+    return grading::Block(station, stone, intake::kMeasurementMissingMessage,
+                          intake::kMeasurementMissingTitle, ExitStatus::kMeasurementMissing)
         .status;
   }
 
   // Held until the run ends. A station where it cannot be made (a read-only folder) runs without.
   std::unique_ptr<platform::FileLock> lock;
-  (void)env.LockFile(state.paths.Lock(), &lock);
+  (void)env.LockFile(paths.Lock(), &lock);
 
-  state.report_path = state.paths.Report();
-  state.report_file = OpenOutput(env, state.report_path, /*append=*/false);
-  state.grade_log = OpenOutput(env, state.paths.GradeLog(), /*append=*/true);
+  gradetables::StationGradeFiles grade_files(station);
+  platform::OutputFile report(env, paths.Report(), /*append=*/false);
+  platform::OutputFile grade_log(env, paths.GradeLog(), /*append=*/true);
+  const auto end =
+      grading::krm_Grade(station, grade_files, stone, {&report, &grade_log}, paths.Measurement());
+  const Status report_written = report.Close();
+  const Status log_written = grade_log.Close();
+  if (end) return end->status;
+  (void)station.faults.Check(report_written, "report file not written", paths.Report());
+  (void)station.faults.Check(log_written, "grade log not written", paths.GradeLog());
 
-  if (auto end = grading::krm_Grade(state, state.measurement_path)) return end->status;
-  // The grading closes both files at its end; they are closed here in any case.
-  CloseOutput(state.report_file);
-  CloseOutput(state.grade_log);
-
-  state.saved_cut_caption = state.fields.Label1(20);
-  state.saved_symmetry_caption = state.fields.Label1(25);
+  stone.saved_cut_caption = stone.fields.CutCaption();
+  stone.saved_symmetry_caption = stone.fields.SymmetryCaption();
 
   // The stone goes into the report database; a missing one ends the run before the recut advice.
   report_export::Valdane_Sp valdane_sp;
-  if (auto end = valdane_sp.PublicMain(state)) return end->status;
+  if (auto export_end = valdane_sp.PublicMain(station)) return export_end->status;
 
-  // Recut advice for a Very Good round brilliant; a candidate grading may end the run.
-  if (auto end = recut::krm_Recut(state)) return end->status;
+  // Recut advice for a Very Good round brilliant; a candidate grading may end the run. The
+  // candidates' gradings write no grade log: the first grading's block is the run's.
+  const auto grade_candidate = [&](const std::filesystem::path& candidate,
+                                   platform::OutputFile& candidate_report) {
+    return grading::krm_Grade(station, grade_files, stone, {&candidate_report, nullptr}, candidate);
+  };
+  if (auto recut_end = recut::krm_Recut(station, stone, grade_candidate)) return recut_end->status;
 
-  if (auto batch = env.FindFile(state.paths.FollowUp())) {
-    (void)env.StartBatch(*batch, state.paths.root);
+  if (auto batch = intake::FindStationFile(env, paths.FollowUp())) {
+    (void)station.faults.Check(env.StartBatch(*batch, paths.root), "follow-up not started", *batch);
   }
-  return ExitStatus::kOk;
+  return station.faults.empty() ? ExitStatus::kOk : ExitStatus::kResultNotWritten;
 }
 
 }  // namespace krm::app

@@ -5,19 +5,23 @@
 
 #include <filesystem>
 
-#include "app/run_state.h"
+#include "grading/stone_state.h"
+#include "intake/station.h"
 #include "platform/env.h"
 
 namespace krm::app {
 
-// Grades the stone whose measurement file lies in `app_dir`, writes the report file, the grade
-// log, the report database and the recut advice, and starts KRM_5.bat. Gives the exit status:
-// kOk when the run reached its end, or the status of the blocking check that ended it (after its
-// message box).
-ExitStatus Form_Load(platform::Env& env, const std::filesystem::path& app_dir);
+using intake::ExitStatus;
 
-// The same run on a state the caller made (tests look at the result fields afterwards).
-ExitStatus Form_Load(RunState& state);
+// Grades the stone whose measurement file lies in the station folder, writes the report file,
+// the grade log, the report database and the recut advice, and starts KRM_5.bat. Gives the exit
+// status: the status of the blocking check that ended the run (after its message box), else
+// kResultNotWritten when a fault was passed over (the station's fault log says which), else kOk.
+// The caller says the faults.
+ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone);
+
+// The same run with its own stone state.
+ExitStatus Form_Load(intake::Station& station);
 
 }  // namespace krm::app
 

@@ -23,6 +23,9 @@ Status CreateReportDatabase(const fs::path& path, bool* created) {
     std::unique_ptr<platform::Database> db;
     Status s = platform::Database::Create(scratch, &db);
     if (s.ok()) s = db->ExecuteScript(ReportSchema());
+    // Kept in the write-ahead log from the start, so that the report program's reading never
+    // holds up a station's export.
+    if (s.ok()) s = db->UseWriteAheadLog();
     if (!s.ok()) {
       db.reset();
       fs::remove(scratch, ec);

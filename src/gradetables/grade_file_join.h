@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 
-#include "app/station_paths.h"
+#include "intake/station_paths.h"
 #include "platform/env.h"
 #include "platform/status.h"
 
@@ -39,6 +41,16 @@ struct JoinMemo {
   friend bool operator==(const JoinMemo&, const JoinMemo&) = default;
 };
 
+// Which file a failed join failed on (a part, the target or its folder), and why.
+struct JoinFailure {
+  fs::path path;
+  Status status;
+};
+
+// The memo as one line of text, and back; no value for a text that is no memo.
+std::string MemoText(const JoinMemo& memo);
+std::optional<JoinMemo> ParseMemo(std::string_view text);
+
 // Writes `first` followed by `second` into `target` from its first byte on; streams in blocks of
 // kJoinBlockSize.
 //
@@ -48,16 +60,20 @@ struct JoinMemo {
 //
 // With a `memo`, a join that finds the parts and the target exactly as the memo's join left them
 // does nothing, and a join that ends kJoined records them in the memo (a failed one clears it).
+// A join that ends kFailed says in `failure`, when given, which file failed and why.
 JoinResult JoinParts(platform::Env& env, const fs::path& first, const fs::path& second,
-                     const fs::path& target, std::optional<JoinMemo>* memo = nullptr);
+                     const fs::path& target, std::optional<JoinMemo>* memo = nullptr,
+                     JoinFailure* failure = nullptr);
 
 // Joins win_sys1.syc and win_sys2.syc into the grade table file (windows/win_rt1.dll); `memo`
-// as for JoinParts.
-JoinResult MakeGradeTableFile(platform::Env& env, const app::StationPaths& paths,
-                              std::optional<JoinMemo>* memo = nullptr);
+// and `failure` as for JoinParts.
+JoinResult MakeGradeTableFile(platform::Env& env, const intake::StationPaths& paths,
+                              std::optional<JoinMemo>* memo = nullptr,
+                              JoinFailure* failure = nullptr);
 
 // Joins win_sys3.syc and win_sys4.syc into the grade tables database (windows/win_rt2.dll).
-JoinResult MakeGradeDatabaseFile(platform::Env& env, const app::StationPaths& paths);
+JoinResult MakeGradeDatabaseFile(platform::Env& env, const intake::StationPaths& paths,
+                                 JoinFailure* failure = nullptr);
 
 }  // namespace krm::gradetables
 

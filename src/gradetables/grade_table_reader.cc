@@ -2,23 +2,45 @@
 
 namespace krm::gradetables {
 
-GradeTableReader GradeTableReader::Open(platform::Env& env, const std::filesystem::path& path,
-                                        Status* status) {
+GradeTableReader GradeTableReader::Open(platform::Env& env, const std::filesystem::path& path) {
   GradeTableReader reader;
-  Status s = env.OpenBinary(path, /*create=*/false, &reader.file_);
-  if (!s.ok()) reader.file_.reset();
-  if (status != nullptr) *status = s;
+  reader.path_ = path;
+  reader.open_status_ = env.OpenBinary(path, /*create=*/false, &reader.file_);
+  if (!reader.open_status_.ok()) reader.file_.reset();
   return reader;
 }
 
-std::optional<char> GradeTableReader::ReadCell(std::int64_t cell) const {
-  if (file_ == nullptr || cell < 0) return std::nullopt;
-  char byte = 0;
-  std::size_t got = 0;
-  if (!file_->ReadAt(static_cast<std::uint64_t>(cell), &byte, 1, &got).ok() || got != 1) {
-    return std::nullopt;
+GradeTableReader GradeTableReader::InMemory(std::shared_ptr<const std::string> cells,
+                                            std::filesystem::path name) {
+  GradeTableReader reader;
+  reader.path_ = std::move(name);
+  reader.cells_ = std::move(cells);
+  reader.open_status_ = Status::Ok();
+  return reader;
+}
+
+Status GradeTableReader::ReadCell(std::int64_t cell, char* byte) const {
+  if (!is_open()) return open_status_;
+  const auto beyond = [cell] {
+    return Status::IoError("cell " + std::to_string(cell) + " beyond the table",
+                           "cell " + std::to_string(cell) + " beyond the end");
+  };
+  if (cell < 0) return beyond();
+  if (cells_) {
+    if (static_cast<std::uint64_t>(cell) >= cells_->size()) return beyond();
+    *byte = (*cells_)[static_cast<std::size_t>(cell)];
+    return Status::Ok();
   }
-  return byte;
+  std::size_t got = 0;
+  Status s = file_->ReadAt(static_cast<std::uint64_t>(cell), byte, 1, &got);
+  if (!s.ok()) return s;
+  return got == 1 ? Status::Ok() : beyond();
+}
+
+void GradeTableReader::Close() {
+  file_.reset();
+  cells_.reset();
+  open_status_ = Status::IoError("grade table closed", "closed");
 }
 
 }  // namespace krm::gradetables

@@ -11,34 +11,22 @@
 namespace krm::gradetables {
 namespace {
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+// The table a look-up scans; null when it could not be read (the failing query).
+const GradeTables::Table* Select(std::string_view name, const GradeTables* con, Status* failure) {
+  if (con == nullptr) {
+    if (failure) *failure = Status::IoError("no grade tables database", "not connected");
+    return nullptr;
   }
-  return true;
+  return con->Find(name, failure);
 }
 
-// A whole table in row order, with its column names; no value when the query fails.
-struct Table {
-  std::vector<std::string> columns;
-  std::vector<platform::Row> rows;
-  std::optional<std::size_t> Column(std::string_view name) const {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (SameIgnoringCase(columns[i], name)) return i;
-    }
-    return std::nullopt;
+// A look-up that failed on a row of a table that could be read: the database is damaged.
+std::nullopt_t Fail(Status* failure, std::string_view table, std::string_view why) {
+  if (failure) {
+    *failure = Status::Corrupt(std::string(table) + ": " + std::string(why),
+                               std::string(why) + " in " + std::string(table));
   }
-};
-
-std::optional<Table> SelectAll(std::string_view table, platform::Database* con) {
-  if (con == nullptr) return std::nullopt;
-  Table t;
-  const std::string sql = "Select * from " + platform::Database::QuoteName(table);
-  if (!con->Query(sql, {}, &t.rows, &t.columns).ok()) return std::nullopt;
-  return t;
+  return std::nullopt;
 }
 
 // A value that a scan compares: no value for an empty field.
@@ -50,20 +38,20 @@ std::optional<double> Compared(const platform::Value& value) {
 }  // namespace
 
 std::optional<std::string> MainFNC::eDescription(double eVal, std::string_view eTable,
-                                                 platform::Database* Con) {
-  const std::optional<Table> table = SelectAll(eTable, Con);
+                                                 const GradeTables* Con, Status* failure) {
+  const GradeTables::Table* table = Select(eTable, Con, failure);
   if (!table) return std::nullopt;
   const auto min = table->Column("Min"), max = table->Column("Max");
   const auto description = table->Column("Description"), id = table->Column("ID_");
-  if (!min || !max || !description || !id) return std::nullopt;
+  if (!min || !max || !description || !id) return Fail(failure, eTable, "a column is missing");
   const double v = std::nearbyint(eVal * 100.0) / 100.0;  // halves to even
   for (const platform::Row& row : table->rows) {
     const auto lo = Compared(row[*min]);
     const auto hi = Compared(row[*max]);
-    if (!lo || !hi) return std::nullopt;
+    if (!lo || !hi) return Fail(failure, eTable, "a band has no Min or Max");
     if (*lo <= v && v < *hi) {
       const platform::Value& words = row[*description];
-      if (!words) return std::nullopt;
+      if (!words) return Fail(failure, eTable, "a band has no Description");
       last_description_id_ = row[*id];
       return *words;
     }
@@ -73,29 +61,29 @@ std::optional<std::string> MainFNC::eDescription(double eVal, std::string_view e
 
 std::optional<std::int16_t> MainFNC::eDescription_ID(double eVal1, double eVal2,
                                                      std::string_view eTable,
-                                                     platform::Database* Con) {
-  const std::optional<Table> table = SelectAll(eTable, Con);
+                                                     const GradeTables* Con, Status* failure) {
+  const GradeTables::Table* table = Select(eTable, Con, failure);
   if (!table) return std::nullopt;
   const auto thin = table->Column("ThinID"), thick = table->Column("ThikID");
   const auto grade = table->Column("Grade");
-  if (!thin || !thick || !grade) return std::nullopt;
+  if (!thin || !thick || !grade) return Fail(failure, eTable, "a column is missing");
   for (const platform::Row& row : table->rows) {
     const auto a = Compared(row[*thin]);
     const auto b = Compared(row[*thick]);
-    if (!a || !b) return std::nullopt;
+    if (!a || !b) return Fail(failure, eTable, "a pair has no ThinID or ThikID");
     if (*a == eVal1 && *b == eVal2) {
-      if (!row[*grade]) return std::nullopt;
-      const std::optional<double> g = text::ParseNumber(*row[*grade]);
-      if (!g) return std::nullopt;
-      const double whole = std::nearbyint(*g);
-      if (!(whole >= -32768.0 && whole <= 32767.0)) return std::nullopt;
+      const std::optional<double> g = row[*grade] ? text::ParseNumber(*row[*grade]) : std::nullopt;
+      const double whole = g ? std::nearbyint(*g) : 0;
+      if (!g || !(whole >= -32768.0 && whole <= 32767.0)) {
+        return Fail(failure, eTable, "a pair has no grade class");
+      }
       return static_cast<std::int16_t>(whole);
     }
   }
   return std::nullopt;
 }
 
-std::string MainFNC::eClassName(std::int16_t eClass, platform::Database* /*Con*/) {
+std::string MainFNC::eClassName(std::int16_t eClass, const GradeTables* /*Con*/) {
   static constexpr std::array<std::string_view, 5> kNames = {"Excellent", "Very Good", "Good",
                                                              "Fair", "Poor"};
   if (eClass < 1 || eClass > 5) return std::string();

@@ -12,7 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "gradetables/grade_tables.h"
 #include "platform/database.h"
+#include "platform/status.h"
 
 namespace krm::gradetables {
 
@@ -24,21 +26,22 @@ class MainFNC {
   // The band of `eTable` that holds `eVal` rounded to 2 decimals (halves to the even neighbour):
   // the first row, in the table's row order, with Min <= value < Max. Gives its Description and
   // sets LastDescriptionID to its ID_. When no row holds the value: empty text, LastDescriptionID
-  // unchanged. No value (an error the caller handles) when `Con` is null, the query fails (no such
-  // table or column) or a row the scan reaches has an empty Min or Max, or the found row an empty
-  // Description; LastDescriptionID is then unchanged.
+  // unchanged. No value (an error the caller handles; `failure` says which) when `Con` is null,
+  // the table could not be read or lacks a column, or a row the scan reaches has an empty Min or
+  // Max, or the found row an empty Description; LastDescriptionID is then unchanged.
   std::optional<std::string> eDescription(double eVal, std::string_view eTable,
-                                          platform::Database* Con);
+                                          const GradeTables* Con, Status* failure = nullptr);
 
   // The Grade of the first row of `eTable` whose ThinID equals `eVal1` and ThikID equals `eVal2`
-  // (exact numeric equality). No value when no row matches, the query fails, a reached row has an
-  // empty ThinID or ThikID, or the Grade is empty or does not fit a 16-bit integer.
+  // (exact numeric equality). No value when no row matches (`failure` stays Ok), or when the table
+  // could not be read, a reached row has an empty ThinID or ThikID, or the Grade is empty or does
+  // not fit a 16-bit integer (`failure` says which).
   std::optional<std::int16_t> eDescription_ID(double eVal1, double eVal2, std::string_view eTable,
-                                              platform::Database* Con);
+                                              const GradeTables* Con, Status* failure = nullptr);
 
   // "Excellent", "Very Good", "Good", "Fair", "Poor" for classes 1 to 5; empty text for any other
   // number. Makes no query; the connection is not used.
-  static std::string eClassName(std::int16_t eClass, platform::Database* Con = nullptr);
+  static std::string eClassName(std::int16_t eClass, const GradeTables* Con = nullptr);
 
   // A crown angle text placed on the half-degree grid: the nearest multiple of 0.5, x.25 and x.75
   // going up, with the rules of lab type 2. Never fails: a step that cannot be taken (a text that

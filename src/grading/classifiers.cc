@@ -5,11 +5,11 @@
 namespace krm::grading {
 namespace {
 
-std::int16_t ByLimits(float x, float t1, float t2, float t3, float t4) {
-  if (x <= t1) return 1;
-  if (x <= t2) return 2;
-  if (x <= t3) return 3;
-  if (x <= t4) return 4;
+std::int16_t ByLimits(float x, const std::array<float, 4>& t) {
+  if (x <= t[0]) return 1;
+  if (x <= t[1]) return 2;
+  if (x <= t[2]) return 3;
+  if (x <= t[3]) return 4;
   return 5;
 }
 
@@ -40,20 +40,17 @@ const PaintingRow& RowOf(PaintingValue which) {
 }  // namespace
 
 std::int16_t BandSetA(float x) {
-  return ByLimits(x, 0.7f, 1.4f, 2.8f, 5.6f);
+  return ByLimits(x, kBandSetALimits);
 }
 std::int16_t BandSetB(float x) {
-  return ByLimits(x, 0.5f, 1.0f, 1.9f, 4.0f);
+  return ByLimits(x, kBandSetBLimits);
 }
 std::int16_t BandSetC(float x) {
-  return ByLimits(x, 1.0f, 2.0f, 3.9f, 8.0f);
+  return ByLimits(x, kBandSetCLimits);
 }
 
 std::int16_t findg4(float x, float t) {
-  const float t2 = 2.0f * t;
-  const float t3 = 4.0f * t;
-  const float t4 = 8.0f * t;
-  return ByLimits(x, t, t2, t3, t4);
+  return ByLimits(x, Findg4Limits(t));
 }
 
 std::optional<std::int16_t> PaintingBand(PaintingValue which, float value) {

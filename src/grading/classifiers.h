@@ -5,6 +5,7 @@
 #ifndef KRM_GRADING_CLASSIFIERS_H_
 #define KRM_GRADING_CLASSIFIERS_H_
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -12,10 +13,17 @@ namespace krm::grading {
 
 // Deviation classes by four ascending limits: x <= t1 is 1, ... , x > t4 is 5. A value equal to a
 // limit belongs to the better class; negative values are class 1.
-std::int16_t BandSetA(float x);  // 0.7, 1.4, 2.8, 5.6
-std::int16_t BandSetB(float x);  // 0.5, 1.0, 1.9, 4.0
-std::int16_t BandSetC(float x);  // 1.0, 2.0, 3.9, 8.0
+inline constexpr std::array<float, 4> kBandSetALimits = {0.7f, 1.4f, 2.8f, 5.6f};
+inline constexpr std::array<float, 4> kBandSetBLimits = {0.5f, 1.0f, 1.9f, 4.0f};
+inline constexpr std::array<float, 4> kBandSetCLimits = {1.0f, 2.0f, 3.9f, 8.0f};
 // Limits t, 2t, 4t, 8t, each product rounded to single precision.
+constexpr std::array<float, 4> Findg4Limits(float t) {
+  return {t, 2.0f * t, 4.0f * t, 8.0f * t};
+}
+
+std::int16_t BandSetA(float x);
+std::int16_t BandSetB(float x);
+std::int16_t BandSetC(float x);
 std::int16_t findg4(float x, float t);
 
 // The three painted or dug quantities, each with its own bands.

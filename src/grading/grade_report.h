@@ -3,34 +3,27 @@
 #ifndef KRM_GRADING_GRADE_REPORT_H_
 #define KRM_GRADING_GRADE_REPORT_H_
 
-#include <string>
+#include <optional>
 
-#include "app/polish_data.h"
-#include "app/run_state.h"
-#include "grading/classifiers.h"
-#include "grading/measurement_keys.h"
-#include "grading/symmetry.h"
+#include "grading/krm_grade.h"
+#include "grading/stone_state.h"
+#include "intake/measurement_keys.h"
 
 namespace krm::grading {
 
-// What the grading worked out and the report shows besides the record and the result fields.
-struct GradeReportInputs {
-  std::string table_class_name;
-  std::string thinnest_girdle;  // descriptions of the girdle description and culet rules
-  std::string thickest_girdle;
-  std::string culet;
-  double crown_painting = 0;  // as read from the measurement file
-  double pavilion_painting = 0;
-  float acp = 0;  // rounded to one place, as the painting bands take them
-  float app = 0;
-  float sum = 0;
-};
+// Writes the summary, the message lines and the results rows to `out.report` and the grade log
+// block to `out.grade_log`; an absent or closed file drops its lines. What the rows do to the
+// stone happens whether or not a file takes the lines: some record fields are rounded in place, as
+// the rows take them, and the message list is padded to eight fields.
+void WriteGradeReport(StoneState& stone, const intake::MeasurementKeys& keys, GradeOutputs out,
+                      const ReportStamp& stamp);
 
-// Writes the summary, the message lines and the results rows to state.report_file and the grade
-// log block to state.grade_log; a file that is not open skips its lines. Rounds some record
-// fields in place, as the rows take them. Pads state.MessageList to eight fields.
-void WriteGradeReport(app::RunState& state, app::PolishData& record, const MeasurementKeys& keys,
-                      const GradeReportInputs& in);
+// The spread of a millimetre row (diameter, table, girdle thickness, crown height, pavilion
+// depth): (max - min) x 200 / (DIAMETER_MM_MIN + DIAMETER_MM_MAX), the readings as read and the
+// diameter sum added in single precision, rounded to one place. No value when the sum is 0 or a
+// reading overflows.
+std::optional<float> MillimetreRowSpread(const intake::MeasurementKeys& keys,
+                                         std::string_view max_key, std::string_view min_key);
 
 }  // namespace krm::grading
 

@@ -1,16 +1,43 @@
 // Grid search, snapping and the limiting rules of the grading.
 #include "grading/grade_rules.h"
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "text/number_text.h"
 #include "text/round_decimal.h"
 
 namespace krm::grading {
 
+namespace {
+
+// The grid points of every axis of the grade grid as their text forms read back; the same for every
+// grading, so worked out once.
+const std::array<std::vector<double>, gradetables::kAxes>& GridTexts() {
+  static const auto texts = [] {
+    std::array<std::vector<double>, gradetables::kAxes> t;
+    for (int a = 0; a < gradetables::kAxes; ++a) {
+      const GridAxis& axis = gradetables::kGradeGrid[a];
+      for (int i = 0; i < axis.points; ++i) {
+        t[a].push_back(text::ToNumber(text::FromDouble(axis.Point(i))));
+      }
+    }
+    return t;
+  }();
+  return texts;
+}
+
+}  // namespace
+
 std::optional<int> GridIndex(const GridAxis& axis, double value) {
+  const std::vector<double>* points = nullptr;
+  for (int a = 0; a < gradetables::kAxes; ++a) {
+    if (&axis == &gradetables::kGradeGrid[a]) points = &GridTexts()[a];
+  }
   for (int i = 0; i < axis.points; ++i) {
-    if (text::ToNumber(text::FromDouble(axis.base + i * axis.step)) == value) return i;
+    const double point = points ? (*points)[i] : text::ToNumber(text::FromDouble(axis.Point(i)));
+    if (point == value) return i;
   }
   return std::nullopt;
 }

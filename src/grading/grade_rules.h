@@ -9,23 +9,17 @@
 #include <string>
 #include <string_view>
 
+#include "gradetables/grade_grid.h"
+
 namespace krm::grading {
 
-// One axis of the grade table: grid point i has the value base + i x step (double precision).
-struct GridAxis {
-  double base;
-  double step;
-  int points;
-  double low;  // accepted range, both limits inclusive
-  double high;
-};
-
-inline constexpr GridAxis kTableAxis{44, 1, 29, 44, 72};
-inline constexpr GridAxis kCrownAxis{20, 0.5, 44, 20, 41.5};
-inline constexpr GridAxis kPavilionAxis{37.2, 0.2, 35, 37.2, 44};
-inline constexpr GridAxis kStarAxis{35, 5, 9, 35, 75};
-inline constexpr GridAxis kLowerHalfAxis{60, 5, 8, 60, 95};
-inline constexpr GridAxis kGirdleAxis{1.5, 0.5, 12, 1.5, 7};
+using gradetables::GridAxis;
+using gradetables::kCrownAxis;
+using gradetables::kGirdleAxis;
+using gradetables::kLowerHalfAxis;
+using gradetables::kPavilionAxis;
+using gradetables::kStarAxis;
+using gradetables::kTableAxis;
 
 // The first grid point whose text form, read back, equals `value` exactly. No value when none
 // does (the caller's index then stays as it was).

@@ -1,5 +1,7 @@
 // The symmetry evaluation: seventeen symmetry parameters formed from the measurement file, each
-// classed 1 (Excellent) to 5 (Poor); the symmetry grade is the worst class.
+// classed 1 (Excellent) to 5 (Poor); the symmetry grade is the worst class. The table of the
+// seventeen parameters here is the one place that pairs each with its classifier; the report rows
+// class their deviations through it too.
 #ifndef KRM_GRADING_SYMMETRY_H_
 #define KRM_GRADING_SYMMETRY_H_
 
@@ -8,48 +10,95 @@
 #include <optional>
 #include <string_view>
 
-#include "app/run_state.h"
-#include "grading/measurement_keys.h"
+#include "intake/measurement_keys.h"
 
 namespace krm::grading {
 
-// The seventeen parameters in the order they are evaluated. A value is absent when it could not
-// be formed (a diameter sum of 0, an overflowing reading); it then counts as class 1.
+// The seventeen parameters in the order they are evaluated.
+enum class Symmetry {
+  kOutOfRound,            // diameter, % of the mean diameter
+  kTwist,                 // degrees, one decimal
+  kTableEdge,             // TEV, %, one decimal
+  kTableOffCenter,        // %, three decimals, signed
+  kCuletOffCenter,        // %, three decimals, signed
+  kTableCuletAlignment,   // %, three decimals, signed
+  kTableVariation,        // %
+  kCrownHeightVariation,  // %
+  kPavilionDepthVariation,
+  kGirdleVariation,
+  kCrownAngleSpread,  // degrees
+  kPavilionAngleSpread,
+  kStarAngleSpread,
+  kStarLengthSpread,
+  kUpperAngleSpread,
+  kLowerLengthSpread,  // odd lower girdle facets only
+  kLowerAngleSpread,
+};
+inline constexpr int kSymmetryParameters = 17;
+
+// How a parameter's value becomes a class: fixed band sets A, B, C, or findg4 with a step.
+enum class Classifier { kBandSetA, kBandSetB, kBandSetC, kFindg4 };
+
+struct SymmetryParameter {
+  std::string_view name;  // in a grading report's words
+  std::string_view unit;  // "%" or the degree sign (station text, code page 1252)
+  Classifier classifier;
+  float step;  // of findg4; 0 for the band sets
+};
+
+inline constexpr std::array<SymmetryParameter, kSymmetryParameters> kSymmetryTable = {{
+    {"out of round", "%", Classifier::kBandSetA, 0},
+    {"twist", "\xB0", Classifier::kFindg4, 1.2f},
+    {"table edge variation", "%", Classifier::kFindg4, 2.2f},
+    {"table off centre", "%", Classifier::kBandSetB, 0},
+    {"culet off centre", "%", Classifier::kBandSetB, 0},
+    {"table/culet alignment", "%", Classifier::kBandSetA, 0},
+    {"table size variation", "%", Classifier::kBandSetC, 0},
+    {"crown height variation", "%", Classifier::kBandSetC, 0},
+    {"pavilion depth variation", "%", Classifier::kBandSetC, 0},
+    {"girdle thickness variation", "%", Classifier::kBandSetC, 0},
+    {"crown angle variation", "\xB0", Classifier::kBandSetC, 0},
+    {"pavilion angle variation", "\xB0", Classifier::kBandSetA, 0},
+    {"star angle variation", "\xB0", Classifier::kFindg4, 2.9f},
+    {"star length variation", "%", Classifier::kFindg4, 7.2f},
+    {"upper half angle variation", "\xB0", Classifier::kFindg4, 4.8f},
+    {"lower half length variation", "%", Classifier::kFindg4, 4.8f},
+    {"lower half angle variation", "\xB0", Classifier::kFindg4, 1.4f},
+}};
+
+constexpr const SymmetryParameter& ParameterOf(Symmetry s) {
+  return kSymmetryTable[static_cast<int>(s)];
+}
+
+// The class of `value` by the parameter's classifier; a value that could not be formed (absent)
+// counts as class 1.
+std::int16_t ClassOf(Symmetry s, std::optional<float> value);
+// The four upper bounds of classes 1 to 4 of the parameter's classifier, single precision.
+std::array<float, 4> BoundsOf(Symmetry s);
+
+// The seventeen values in evaluation order. A value is absent when it could not be formed (a
+// diameter sum of 0, an overflowing reading).
 struct SymmetryValues {
-  std::optional<float> out_of_round;           // diameter, % of the mean diameter
-  std::optional<float> twist;                  // degrees, one decimal
-  std::optional<float> table_edge;             // TEV, %, one decimal
-  std::optional<float> table_off_center;       // %, three decimals, signed
-  std::optional<float> culet_off_center;       // %, three decimals, signed
-  std::optional<float> table_culet_alignment;  // %, three decimals, signed
-  std::optional<float> table_variation;
-  std::optional<float> crown_height_variation;
-  std::optional<float> pavilion_depth_variation;
-  std::optional<float> girdle_variation;
-  float crown_angle_spread = 0;
-  float pavilion_angle_spread = 0;
-  float star_angle_spread = 0;
-  float star_length_spread = 0;
-  float upper_angle_spread = 0;
-  float lower_length_spread = 0;  // odd lower girdle facets only
-  float lower_angle_spread = 0;
+  std::array<std::optional<float>, kSymmetryParameters> value;
+  std::optional<float>& operator[](Symmetry s) { return value[static_cast<int>(s)]; }
+  const std::optional<float>& operator[](Symmetry s) const { return value[static_cast<int>(s)]; }
 };
 
 // Forms the seventeen values from the keys of the measurement file.
-SymmetryValues FormSymmetryValues(const MeasurementKeys& keys);
+SymmetryValues FormSymmetryValues(const intake::MeasurementKeys& keys);
 
 // The class of each parameter, in evaluation order.
-std::array<std::int16_t, 17> SymmetryClasses(const SymmetryValues& values);
+std::array<std::int16_t, kSymmetryParameters> SymmetryClasses(const SymmetryValues& values);
 
 // The spread of a key family PREFIXk, for k = first, first + step, ... up to last: each value
 // rounded to one place, the running maximum starting at 0 and the minimum at 100, and the
 // spread rounded to one place.
-float FacetSpread(const MeasurementKeys& keys, std::string_view prefix, int first, int last,
+float FacetSpread(const intake::MeasurementKeys& keys, std::string_view prefix, int first, int last,
                   int step = 1);
 
-// krm_Symmetry: sets state.SymmetryGrade to the worst class of the seventeen parameters and
-// Label1(25) to its name. Never fails.
-void krm_Symmetry(app::RunState& state, const MeasurementKeys& keys);
+// The diameter sum DIAMETER_MM_MIN + DIAMETER_MM_MAX of the symmetry evaluation: the two readings
+// added as read and held in single precision. No value when a reading overflows.
+std::optional<float> SymmetryDiameterSum(const intake::MeasurementKeys& keys);
 
 }  // namespace krm::grading
 

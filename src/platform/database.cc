@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <cctype>
 #include <system_error>
@@ -71,12 +73,39 @@ Status Database::OpenForReading(const std::filesystem::path& path, std::unique_p
   return OpenAs(path, ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, db);
 }
 
+Status Database::OpenInMemory(std::string_view bytes, std::unique_ptr<Database>* db) {
+  db->reset();
+  sqlite3* handle = nullptr;
+  if (sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close_v2(handle);
+    return Status::IoError("cannot open a database in memory", "out of memory");
+  }
+  std::unique_ptr<Database> opened(new Database(handle));
+  if (!bytes.empty()) {
+    // SQLite takes the copy over and frees it with the connection.
+    auto* copy = static_cast<unsigned char*>(sqlite3_malloc64(bytes.size()));
+    if (copy == nullptr) return Status::IoError("cannot copy a database", "out of memory");
+    std::memcpy(copy, bytes.data(), bytes.size());
+    const int rc =
+        sqlite3_deserialize(handle, "main", copy, static_cast<sqlite3_int64>(bytes.size()),
+                            static_cast<sqlite3_int64>(bytes.size()),
+                            SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY);
+    if (rc != SQLITE_OK) return opened->Error("cannot read the database");
+    std::vector<Row> rows;
+    Status s = opened->Query("SELECT count(*) FROM sqlite_master", {}, &rows);
+    if (!s.ok()) return Status::Corrupt("no database: " + s.message(), s.reason());
+  }
+  *db = std::move(opened);
+  return Status::Ok();
+}
+
 Status Database::OpenAs(const std::filesystem::path& path, const std::string& name, int flags,
                         std::unique_ptr<Database>* db) {
   db->reset();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    return Status::NotFound(path.string() + ": no such database file");
+    return Status::NotFound(path.string() + ": no such database file", "no such database file");
   }
   sqlite3* handle = nullptr;
   const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
@@ -85,12 +114,18 @@ Status Database::OpenAs(const std::filesystem::path& path, const std::string& na
     sqlite3_close_v2(handle);
     return Status::IoError(what);
   }
-  sqlite3_busy_timeout(handle, 5000);
   std::unique_ptr<Database> opened(new Database(handle));
   // SQLite reads the header lazily; a first look at the schema tells a database from other bytes.
-  std::vector<Row> rows;
-  Status s = opened->Query("SELECT count(*) FROM sqlite_master", {}, &rows);
-  if (!s.ok()) return Status::Corrupt(path.string() + ": " + s.message());
+  // Only that makes a file unopenable here: a database that is locked by another writer, or that
+  // cannot be written (a read-only folder), is open all the same, and the statements that need
+  // what it withholds fail and say why. The look does not wait: a database that is busy is one.
+  const int probe =
+      sqlite3_exec(handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  const int primary = probe & 0xFF;
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+    return Status::Corrupt(path.string() + ": " + sqlite3_errmsg(handle), sqlite3_errmsg(handle));
+  }
+  sqlite3_busy_timeout(handle, kWriterWaitMs);
   *db = std::move(opened);
   return Status::Ok();
 }
@@ -109,13 +144,34 @@ Status Database::Create(const std::filesystem::path& path, std::unique_ptr<Datab
     sqlite3_close_v2(handle);
     return Status::IoError(what);
   }
-  sqlite3_busy_timeout(handle, 5000);
+  sqlite3_busy_timeout(handle, kWriterWaitMs);
   db->reset(new Database(handle));
   return Status::Ok();
 }
 
 Status Database::Error(std::string_view what) const {
-  return Status::IoError(std::string(what) + ": " + sqlite3_errmsg(handle_));
+  return Status::IoError(std::string(what) + ": " + sqlite3_errmsg(handle_),
+                         sqlite3_errmsg(handle_));
+}
+
+Status Database::UseWriteAheadLog() {
+  // The change needs the database to itself for a moment. It is tried without waiting: the
+  // statements that follow would wait for the same readers or writer anyway.
+  sqlite3_busy_timeout(handle_, 0);
+  std::vector<Row> rows;
+  Status s = Query("PRAGMA journal_mode", {}, &rows);
+  const auto is_wal = [&rows] {
+    return !rows.empty() && rows[0][0] && Upper(*rows[0][0]) == "WAL";
+  };
+  if (s.ok() && !is_wal()) {
+    s = Query("PRAGMA journal_mode=WAL", {}, &rows);
+    if (s.ok() && !is_wal()) {
+      s = Status::IoError("cannot switch to the write-ahead log",
+                          "cannot switch to the write-ahead log");
+    }
+  }
+  sqlite3_busy_timeout(handle_, kWriterWaitMs);
+  return s;
 }
 
 Status Database::Query(std::string_view sql, const std::vector<Value>& params,

@@ -31,8 +31,13 @@ class FaultLog {
   // Paths inside `root` are shown relative to it.
   explicit FaultLog(std::filesystem::path root) : root_(std::move(root)) {}
 
+  // Records a fault; the same fault (what, path and reason alike) is recorded once.
   void Add(std::string_view what, const std::filesystem::path& path, std::string_view reason) {
-    faults_.push_back({std::string(what), Shown(path), std::string(reason)});
+    Fault fault{std::string(what), Shown(path), std::string(reason)};
+    for (const Fault& f : faults_) {
+      if (f.what == fault.what && f.path == fault.path && f.reason == fault.reason) return;
+    }
+    faults_.push_back(std::move(fault));
   }
   void Add(std::string_view what, const std::filesystem::path& path, const Status& status) {
     Add(what, path, status.reason());

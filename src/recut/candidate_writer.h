@@ -4,10 +4,11 @@
 #ifndef KRM_RECUT_CANDIDATE_WRITER_H_
 #define KRM_RECUT_CANDIDATE_WRITER_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 
-#include "app/profile.h"
+#include "intake/profile.h"
 #include "recut/facets.h"
 
 namespace krm::recut {
@@ -19,7 +20,7 @@ struct Offsets {
   double girdle_table = 0;
 };
 
-Offsets ReadOffsets(const app::Profile& measurement);
+Offsets ReadOffsets(const intake::Profile& measurement);
 
 // Rewrites `measurement` (the file's text) for `candidate`: every item becomes one line ended by
 // CR LF, after these replacements:
@@ -30,6 +31,11 @@ Offsets ReadOffsets(const app::Profile& measurement);
 //  - the facet items PAVILION_ANGLE_DEG_1 to _8 get the candidate's entries, each only when the
 //    items of all lower facets came before it.
 // Every other item is copied as read. Never fails; a text without line ends is one line.
+// The rewritten text goes to `write` piece by piece, so that it is never held whole.
+void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
+                        const Candidate& candidate,
+                        const std::function<void(std::string_view)>& write);
+// The same rewrite as one text.
 std::string RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
                                const Candidate& candidate);
 

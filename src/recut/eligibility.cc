@@ -11,7 +11,7 @@ constexpr std::string_view kNoRecut = "Recut = 0";
 
 }  // namespace
 
-Eligibility CheckEligibility(std::int16_t initial_grade, const app::Profile& measurement) {
+Eligibility CheckEligibility(std::int16_t initial_grade, const intake::Profile& measurement) {
   if (initial_grade == 1) return Eligibility::kExcellent;
   if (initial_grade > 2) return Eligibility::kBelowVeryGood;
   const auto semi = text::ParseNumber(measurement.Find(kSection, "MODEL_IS_SEMI_POLISHED"));

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/profile.h"
+#include "intake/profile.h"
 
 namespace krm::recut {
 
@@ -23,7 +23,7 @@ enum class Eligibility {
 // The checks in their order: the initial grade class 1, above 2, MODEL_IS_SEMI_POLISHED equal to
 // 1 as a number (a text that is no number counts as not semi-polished), CUTTING_TYPE other than
 // exactly "Brilliant", and last the grade class 2. `measurement` is the measurement file.
-Eligibility CheckEligibility(std::int16_t initial_grade, const app::Profile& measurement);
+Eligibility CheckEligibility(std::int16_t initial_grade, const intake::Profile& measurement);
 
 // The lines that a stone that gets no candidates writes to the recut advice; empty for kNoGrade
 // and kEligible.

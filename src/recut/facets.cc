@@ -46,7 +46,7 @@ std::string FacetEntry::Text() const {
   return single ? text::FromSingle(static_cast<float>(value)) : text::FromDouble(value);
 }
 
-MeasuredFacets ReadFacets(const app::Profile& measurement) {
+MeasuredFacets ReadFacets(const intake::Profile& measurement) {
   MeasuredFacets m;
   double pavilion_sum = 0;
   float crown_sum = 0;

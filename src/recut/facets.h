@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "app/profile.h"
+#include "intake/profile.h"
 
 namespace krm::recut {
 
@@ -51,7 +51,7 @@ struct MeasuredFacets {
 // Reads PAVILION_ANGLE_DEG_n and CROWN_ANGLE_DEG_n, n = 1 to 8, of section NumericalParameters.
 // A missing or non-numeric key reads as 0; a crown angle beyond the single range keeps 0 as its
 // single value. Never fails.
-MeasuredFacets ReadFacets(const app::Profile& measurement);
+MeasuredFacets ReadFacets(const intake::Profile& measurement);
 
 // Facet numbers 1 to 8 by rank, 0 where no facet was placed. Positions 1 to 4 (index 0 to 3) hold
 // the largest angles in decreasing order, positions 8 down to 5 (index 7 to 4) the smallest in

@@ -1,50 +1,80 @@
-// The recut advice run: eligibility, ranking, backup copy, the candidate loop and the verdict.
+// The recut advice: eligibility, ranking, backup copy, the candidate loop and the verdict.
 #include "recut/krm_recut.h"
 
 #include <memory>
 #include <string>
 
-#include "app/profile.h"
-#include "grading/krm_grade.h"
 #include "recut/candidate_writer.h"
-#include "recut/eligibility.h"
 #include "text/number_text.h"
 
 namespace krm::recut {
 namespace {
 
 namespace fs = std::filesystem;
-using File = std::unique_ptr<platform::WritableFile>;
 
-// Closes the advice file when the run of the advice ends, however it ends.
-struct AdviceFile {
-  File file;
-  ~AdviceFile() {
-    if (file) (void)file->Close();
+// The station's file steps: the backup copy and the candidate file beside the measurement file,
+// the candidate's report in data/out_1.txt.
+class StationSteps : public RecutSteps {
+ public:
+  StationSteps(intake::Station& station, std::optional<fs::path> source, const StationGrader& grade)
+      : station_(station), source_(std::move(source)), grade_(grade) {}
+
+  bool BackUp() override {
+    const fs::path backup = station_.paths.MeasurementBackup();
+    const Status copied = source_ ? station_.env.CopyFile(*source_, backup)
+                                  : Status::NotFound("no measurement file", "no measurement file");
+    return !station_.faults.Check(copied, "measurement backup not written", backup);
   }
-  void Write(std::string_view line) const { app::WriteLine(file, line); }
-};
 
-// Writes the candidate file; false when it cannot be created.
-bool WriteCandidate(platform::Env& env, const fs::path& path, std::string_view contents) {
-  File out;
-  if (!env.OpenWritable(path, /*append=*/false, &out).ok()) return false;
-  const bool written = out->Append(contents).ok();
-  return out->Close().ok() && written;
-}
+  bool GradeCandidate(int /*attempt*/, const Offsets& offsets, const Candidate& candidate,
+                      std::optional<intake::RunEnd>* end) override {
+    // The candidate is written from the measurement file read anew, piece by piece, so that
+    // neither is held in memory while the candidate is graded.
+    const fs::path path = station_.paths.Candidate();
+    std::string contents;
+    const Status read = source_ ? station_.env.ReadFile(*source_, &contents)
+                                : Status::NotFound("no measurement file", "no measurement file");
+    if (station_.faults.Check(read, "recut candidate not written", source_.value_or(path))) {
+      return false;
+    }
+    platform::OutputFile file(station_.env, path, /*append=*/false);
+    RewriteMeasurement(contents, offsets, candidate,
+                       [&file](std::string_view piece) { file.Write(piece); });
+    contents = std::string();
+    if (station_.faults.Check(file.Close(), "recut candidate not written", path)) return false;
+
+    platform::OutputFile report(station_.env, station_.paths.CandidateReport(), /*append=*/false);
+    if (!report.is_open()) {
+      (void)station_.faults.Check(report.Close(), "recut candidate report not written",
+                                  report.path());
+      return false;
+    }
+    *end = grade_(path, report);
+    (void)station_.faults.Check(report.Close(), "recut candidate report not written",
+                                report.path());
+    return !*end;
+  }
+
+ private:
+  intake::Station& station_;
+  std::optional<fs::path> source_;
+  const StationGrader& grade_;
+};
 
 }  // namespace
 
-std::vector<std::string> SuccessLines(const app::RunState& state, const RecutPlan& plan,
-                                      const Candidate& candidate) {
+std::vector<std::string> SuccessLines(const grading::StoneState& stone, const RecutPlan& plan,
+                                      const Candidate& candidate,
+                                      std::string_view candidate_cut_caption,
+                                      std::string_view candidate_symmetry_caption) {
   const MeasuredFacets& m = plan.measured;
   std::vector<std::string> lines = {
       "Recut = 1",
       "MSG =  Successful",
-      "Org_Cut =" + state.saved_cut_caption,
-      "Recut_Cut =" + state.fields.Label1(20),
-      "Org_Sym =" + state.saved_symmetry_caption,
-      "Recut_Sym =" + state.fields.Label1(25),
+      "Org_Cut =" + stone.saved_cut_caption,
+      "Recut_Cut =" + std::string(candidate_cut_caption),
+      "Org_Sym =" + stone.saved_symmetry_caption,
+      "Recut_Sym =" + std::string(candidate_symmetry_caption),
       "Org_Pavilion_Avg =" + m.pavilion_stats.mean.Text(),
       "Recut_Pavilion_Avg =" + candidate.pavilion_stats.mean.Text(),
       "Org_Pavilion_Max =" + m.pavilion_stats.max.Text(),
@@ -68,54 +98,62 @@ std::vector<std::string> SuccessLines(const app::RunState& state, const RecutPla
   return lines;
 }
 
-std::optional<app::RunEnd> krm_Recut(app::RunState& state, const Grader& grade) {
-  platform::Env& env = state.env;
-  const app::StationPaths& paths = state.paths;
-
-  AdviceFile advice;
-  if (!env.OpenWritable(paths.RecutAdvice(), /*append=*/false, &advice.file).ok()) {
-    return std::nullopt;
+RecutAdvice PlanRecut(const grading::StoneState& stone, const intake::Profile& measurement) {
+  RecutAdvice advice;
+  advice.eligibility = CheckEligibility(stone.OverallCutClass, measurement);
+  if (advice.eligibility != Eligibility::kEligible) {
+    for (std::string_view line : RefusalLines(advice.eligibility)) advice.lines.emplace_back(line);
+    advice.completed = true;
+    return advice;
   }
-  const std::int16_t initial_grade = state.OverallCutClass;
+  advice.plan = MakePlan(ReadFacets(measurement));
+  advice.offsets = ReadOffsets(measurement);
+  return advice;
+}
 
-  // The measurement file is read once: its keys for the checks and facets, its text for the
-  // candidate files. A missing file reads as no keys, as the profile reader gives.
-  const std::optional<fs::path> source = env.FindFile(paths.Measurement());
-  std::string contents;
-  const bool readable = source && env.ReadFile(*source, &contents).ok();
-  const app::Profile measurement = app::Profile::Parse(readable ? contents : std::string());
-
-  const Eligibility outcome = CheckEligibility(initial_grade, measurement);
-  if (outcome != Eligibility::kEligible) {
-    for (std::string_view line : RefusalLines(outcome)) advice.Write(line);
-    return std::nullopt;
-  }
-
-  const RecutPlan plan = MakePlan(ReadFacets(measurement));
-  if (!readable || !env.CopyFile(*source, paths.MeasurementBackup()).ok()) return std::nullopt;
-  const Offsets offsets = ReadOffsets(measurement);
-
+void TryCandidates(grading::StoneState& stone, RecutSteps& steps, RecutAdvice* advice,
+                   std::optional<intake::RunEnd>* end) {
+  if (advice->eligibility != Eligibility::kEligible || !steps.BackUp()) return;
+  const std::int16_t initial_grade = stone.OverallCutClass;
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-    const Candidate candidate = MakeCandidate(plan, attempt);
-    if (!WriteCandidate(env, paths.Candidate(), RewriteMeasurement(contents, offsets, candidate))) {
-      return std::nullopt;
-    }
-    state.report_path = paths.CandidateReport();
-    state.report_file.reset();
-    if (!env.OpenWritable(state.report_path, /*append=*/false, &state.report_file).ok()) {
-      state.report_file.reset();
-      return std::nullopt;
-    }
-    const std::optional<app::RunEnd> end =
-        grade ? grade(state, paths.Candidate()) : grading::krm_Grade(state, paths.Candidate());
-    if (end) return end;
-    if (state.OverallCutClass != initial_grade) {
-      for (const std::string& line : SuccessLines(state, plan, candidate)) advice.Write(line);
-      return std::nullopt;
+    Candidate candidate = MakeCandidate(advice->plan, attempt);
+    if (!steps.GradeCandidate(attempt, advice->offsets, candidate, end)) return;
+    advice->attempts = attempt;
+    if (stone.OverallCutClass != initial_grade) {
+      advice->cut_caption = stone.fields.CutCaption();
+      advice->symmetry_caption = stone.fields.SymmetryCaption();
+      advice->lines = SuccessLines(stone, advice->plan, candidate, advice->cut_caption,
+                                   advice->symmetry_caption);
+      advice->candidate = std::move(candidate);
+      advice->successful_attempt = attempt;
+      advice->completed = true;
+      return;
     }
   }
-  for (std::string_view line : GiveUpLines()) advice.Write(line);
-  return std::nullopt;
+  for (std::string_view line : GiveUpLines()) advice->lines.emplace_back(line);
+  advice->completed = true;
+}
+
+std::optional<intake::RunEnd> krm_Recut(intake::Station& station, grading::StoneState& stone,
+                                        const StationGrader& grade) {
+  platform::Env& env = station.env;
+  platform::OutputFile verdict(env, station.paths.RecutAdvice(), /*append=*/false);
+  if (!verdict.is_open()) {
+    (void)station.faults.Check(verdict.Close(), "recut advice not written", verdict.path());
+    return std::nullopt;
+  }
+
+  // The measurement file's keys for the checks, the facets and the offsets; a missing file reads
+  // as no keys, as the profile reader gives. They are dropped before the first candidate.
+  const std::optional<fs::path> source = intake::FindStationFile(env, station.paths.Measurement());
+  RecutAdvice advice =
+      PlanRecut(stone, intake::ReadMeasurement(env, station.paths.Measurement(), &station.faults));
+  StationSteps steps(station, source, grade);
+  std::optional<intake::RunEnd> end;
+  TryCandidates(stone, steps, &advice, &end);
+  for (const std::string& line : advice.lines) verdict.WriteLine(line);
+  (void)station.faults.Check(verdict.Close(), "recut advice not written", verdict.path());
+  return end;
 }
 
 }  // namespace krm::recut

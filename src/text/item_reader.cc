@@ -12,9 +12,7 @@ bool IsLineEnd(char c) {
 
 }  // namespace
 
-ItemReader::ItemReader(std::string_view text) : text_(text) {
-  if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
-}
+ItemReader::ItemReader(std::string_view text) : text_(text) {}
 
 // Consumes one comma or one line end (CR LF counts as one) at the current position.
 void ItemReader::SkipDelimiter() {

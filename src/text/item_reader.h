@@ -5,7 +5,8 @@
 // item and the last line needs no line end. Leading blanks (spaces, tabs) are skipped and trailing
 // blanks of an unquoted item dropped. An item that starts with a double quote runs to the next
 // double quote, even across line ends, and loses both quotes; the rest up to the delimiter is
-// ignored. A UTF-8 byte-order mark at the very start is skipped.
+// ignored. Bytes are items' bytes: a UTF-8 byte-order mark at the start is part of the first item
+// (the section line), so that a copy made item by item keeps it.
 //
 // Items are views into the text given to the reader, which must outlive them. In a measurement
 // file the first item is the section line; every further item is expected to read KEY=VALUE,

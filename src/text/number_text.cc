@@ -1,8 +1,10 @@
 // Number-to-text and text-to-number rules of the station.
 #include "text/number_text.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <system_error>
@@ -41,7 +43,7 @@ void SplitScientific(std::string_view sci, std::string* digits, int* exponent) {
 }
 
 // Rounds |value| to `significant` digits, halves away from zero, on its exact expansion.
-Decimal RoundToSignificant(double value, int significant) {
+Decimal ExactRoundToSignificant(double value, int significant) {
   Decimal d;
   if (value == 0 || !std::isfinite(value)) {
     d.digits.assign(1, '0');
@@ -58,7 +60,8 @@ Decimal RoundToSignificant(double value, int significant) {
 
   std::string_view tail = std::string_view(all).substr(significant);
   bool ambiguous = tail.find_first_not_of('0', 1) == std::string_view::npos && tail[0] == '5';
-  ambiguous = ambiguous || (tail[0] == '4' && tail.find_first_not_of('9', 1) == std::string_view::npos);
+  ambiguous =
+      ambiguous || (tail[0] == '4' && tail.find_first_not_of('9', 1) == std::string_view::npos);
   if (ambiguous) {
     // The correctly rounded guard digits sit on a half: look at the exact expansion.
     int n = std::snprintf(buf, sizeof buf, "%.*e", kExactDigits, magnitude);
@@ -82,6 +85,54 @@ Decimal RoundToSignificant(double value, int significant) {
   all.resize(last == std::string::npos ? 1 : last + 1);
   d.digits = std::move(all);
   return d;
+}
+
+// The value's shortest text that reads back as the same value of its type (float or double),
+// when it is also the value rounded to `significant` digits by any rule: it holds at most that many
+// digits, and the value, which lies within half a unit in the last place of its type from it, lies
+// closer to it than half a step of the last of those digits (a tenth of a step when the text is a
+// power of ten, where the steps below it are ten times finer). No value otherwise; near the top of
+// a decade a float's unit in the last place outgrows the step of its 7th digit.
+// 10^e for the exponents of doubles, nearest double; 0 and infinity beyond.
+double PowerOfTen(int e) {
+  static const auto powers = [] {
+    std::array<double, 700> p{};
+    for (int i = 0; i < 700; ++i) p[i] = std::pow(10.0, i - 350);
+    return p;
+  }();
+  if (e < -350) return 0;
+  if (e >= 350) return std::numeric_limits<double>::infinity();
+  return powers[e + 350];
+}
+
+template <typename T>
+std::optional<Decimal> ShortestDecimal(T value, int significant) {
+  Decimal d;
+  if (value == 0 || !std::isfinite(value)) {
+    d.digits.assign(1, '0');
+    return d;
+  }
+  d.negative = value < 0;
+  const T magnitude = value < 0 ? -value : value;
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
+  SplitScientific(std::string_view(buf, res.ptr - buf), &d.digits, &d.exponent);
+  if (static_cast<int>(d.digits.size()) > significant) return std::nullopt;
+  const double ulp = static_cast<double>(std::nextafter(magnitude, std::numeric_limits<T>::max())) -
+                     static_cast<double>(magnitude);
+  const int finest = d.exponent - significant + (d.digits == "1" ? 0 : 1);
+  if (!(ulp < PowerOfTen(finest))) return std::nullopt;
+  return d;
+}
+
+Decimal RoundSingle(float value) {
+  if (auto d = ShortestDecimal(value, 7)) return std::move(*d);
+  return ExactRoundToSignificant(value, 7);
+}
+
+Decimal RoundDouble(double value) {
+  if (auto d = ShortestDecimal(value, 15)) return std::move(*d);
+  return ExactRoundToSignificant(value, 15);
 }
 
 std::string LayOut(const Decimal& d, int significant) {
@@ -144,8 +195,12 @@ std::string Fixed(const Decimal& d, int decimals) {
   return out;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Length of the decimal number at the start of `s` (no leading blanks), 0 when there is none.
 size_t ScanNumber(std::string_view s) {
@@ -169,12 +224,34 @@ size_t ScanNumber(std::string_view s) {
   return i;
 }
 
+// The value of digits with at most one "." and no exponent, when the digits make an integer below
+// 2^53: that integer divided by the power of ten of the decimals is then the nearest double to the
+// text, as a full conversion gives, since both operands are exact and a division rounds once.
+std::optional<double> ShortDecimalValue(std::string_view digits) {
+  std::uint64_t whole = 0;
+  int significant = 0, decimals = 0;
+  bool point = false;
+  for (char c : digits) {
+    if (c == '.') {
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    if (whole != 0 || c != '0') ++significant;
+    whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+    if (point) ++decimals;
+    if (significant > 15 || decimals > 22) return std::nullopt;
+  }
+  return static_cast<double>(whole) / PowerOfTen(decimals);
+}
+
 std::optional<double> Convert(std::string_view number) {
   bool negative = false;
   if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
     negative = number.front() == '-';
     number.remove_prefix(1);
   }
+  if (auto quick = ShortDecimalValue(number)) return negative ? -*quick : *quick;
   double value = 0;
   auto res = std::from_chars(number.data(), number.data() + number.size(), value,
                              std::chars_format::general);
@@ -190,17 +267,63 @@ std::optional<double> Convert(std::string_view number) {
 
 }  // namespace
 
-std::string FromSingle(float value) { return LayOut(RoundToSignificant(value, 7), 7); }
+std::string FromSingle(float value) {
+  return LayOut(RoundSingle(value), 7);
+}
 
-std::string FromDouble(double value) { return LayOut(RoundToSignificant(value, 15), 15); }
+std::string FromDouble(double value) {
+  return LayOut(RoundDouble(value), 15);
+}
 
 std::string FixedSingle(float value, int decimals) {
-  return Fixed(RoundToSignificant(value, 7), decimals);
+  return Fixed(RoundSingle(value), decimals);
 }
 
 std::string FixedDouble(double value, int decimals) {
-  return Fixed(RoundToSignificant(value, 15), decimals);
+  return Fixed(RoundDouble(value), decimals);
 }
+
+namespace detail {
+
+std::optional<FourDecimals> FourDecimalUnits(double value, bool single) {
+  // Most values are the nearest of their type to a number of four decimals at most (they were read
+  // from such a text, or rounded): then their text is that number, which needs no rounding. A
+  // double is the nearest to at most one number of 15 digits, a float to at most one of 6.
+  const double magnitude = std::fabs(value);
+  const double scaled = std::nearbyint(magnitude * 1e4);
+  if (scaled < (single ? 1e6 : 1e15)) {
+    const double nearest = scaled / 1e4;
+    if (single ? static_cast<float>(nearest) == static_cast<float>(magnitude)
+               : nearest == magnitude) {
+      return FourDecimals{value < 0, static_cast<std::uint64_t>(scaled)};
+    }
+  }
+  const Decimal d = single ? RoundSingle(static_cast<float>(value)) : RoundDouble(value);
+  FourDecimals four;
+  four.negative_text = d.negative && d.digits != "0";
+  // The digit of index i stands for 10^(exponent - i); the units keep the digits down to 10^-4
+  // and the next one decides.
+  const int last = d.exponent + 4;
+  if (last > 17) return std::nullopt;
+  std::uint64_t units = 0;
+  for (int i = 0; i <= last; ++i) {
+    const char digit = i < static_cast<int>(d.digits.size()) ? d.digits[i] : '0';
+    units = units * 10 + static_cast<std::uint64_t>(digit - '0');
+  }
+  const int next = last + 1;
+  if (next >= 0 && next < static_cast<int>(d.digits.size()) && d.digits[next] >= '5') ++units;
+  four.units = units;
+  return four;
+}
+
+std::string FromSingleExact(float value) {
+  return LayOut(ExactRoundToSignificant(value, 7), 7);
+}
+std::string FromDoubleExact(double value) {
+  return LayOut(ExactRoundToSignificant(value, 15), 15);
+}
+
+}  // namespace detail
 
 std::optional<double> ReadNumber(std::string_view text) {
   size_t start = 0;
@@ -211,7 +334,9 @@ std::optional<double> ReadNumber(std::string_view text) {
   return Convert(text.substr(0, n));
 }
 
-double ToNumber(std::string_view text) { return ReadNumber(text).value_or(0.0); }
+double ToNumber(std::string_view text) {
+  return ReadNumber(text).value_or(0.0);
+}
 
 bool IsDecimalNumber(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

@@ -7,6 +7,7 @@
 #ifndef KRM_TEXT_NUMBER_TEXT_H_
 #define KRM_TEXT_NUMBER_TEXT_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,22 @@ std::optional<double> ParseNumber(std::string_view text);
 // The single nearest to `value`; no value when it lies beyond the single-precision range (the
 // original's overflow) or is not finite.
 std::optional<float> NarrowToSingle(double value);
+
+namespace detail {
+// A value's four-decimal text ("0.0000", by the digits of its type) as a whole number of 10^-4
+// units, and whether the text carries a minus sign ("-0.0000" does); no value when the units would
+// not fit into 18 digits. For the rounding routine, which decides on that text.
+struct FourDecimals {
+  bool negative_text = false;
+  std::uint64_t units = 0;
+};
+std::optional<FourDecimals> FourDecimalUnits(double value, bool single);
+
+// FromSingle and FromDouble always worked on the exact expansion, without their shortcut through
+// the shortest text; for tests.
+std::string FromSingleExact(float value);
+std::string FromDoubleExact(double value);
+}  // namespace detail
 
 }  // namespace krm::text
 

@@ -1,6 +1,9 @@
 // Rounding on the four-decimal text of a value.
 #include "text/round_decimal.h"
 
+#include <cstdint>
+#include <optional>
+
 #include "text/number_text.h"
 
 namespace krm::text {
@@ -38,17 +41,48 @@ float RoundFourDecimalText(const std::string& four, int places) {
   return RoundOnText(four, places, ToNumber(four) < 0);
 }
 
+// RoundOnText on the four-decimal text of `value`, worked on the text's digits as a whole number
+// of 10^-4 units instead of on the text: the kept text read back is the kept units over the power
+// of ten of `places`, which is the nearest double to it, as reading the text gives.
+std::optional<float> RoundFourDecimalUnits(double value, bool single, int places) {
+  const std::optional<detail::FourDecimals> four = detail::FourDecimalUnits(value, single);
+  constexpr std::uint64_t kExact = std::uint64_t{1} << 53;
+  if (!four || four->units >= kExact) return std::nullopt;
+  if (places < 0) places = 0;
+  const int dropped = places >= 4 ? 0 : 4 - places;
+  const std::uint64_t scale = static_cast<std::uint64_t>(PowerOfTen(dropped));
+  const std::uint64_t kept = four->units / scale;
+  const int next = dropped > 0 ? static_cast<int>((four->units / (scale / 10)) % 10) : 0;
+  const int decimals = places >= 4 ? 4 : places;
+  double result = static_cast<double>(kept) / PowerOfTen(decimals);
+  if (four->negative_text) result = -result;
+  const bool negative = four->negative_text && four->units != 0;
+  if (next >= 5) result += (negative ? -1.0 : 1.0) / PowerOfTen(places);
+  return static_cast<float>(result);
+}
+
 }  // namespace
 
 float RoundDecimal(float value, int places) {
+  if (auto quick = RoundFourDecimalUnits(value, /*single=*/true, places)) return *quick;
   return RoundFourDecimalText(FixedSingle(value, 4), places);
 }
 
 float RoundDecimal(double value, int places) {
+  if (auto quick = RoundFourDecimalUnits(value, /*single=*/false, places)) return *quick;
   return RoundFourDecimalText(FixedDouble(value, 4), places);
 }
 
-float RoundDecimal(int value, int places) { return RoundDecimal(static_cast<double>(value), places); }
+float RoundDecimal(int value, int places) {
+  return RoundDecimal(static_cast<double>(value), places);
+}
+
+namespace detail {
+float RoundDecimalOnText(double value, bool single, int places) {
+  return RoundFourDecimalText(
+      single ? FixedSingle(static_cast<float>(value), 4) : FixedDouble(value, 4), places);
+}
+}  // namespace detail
 
 std::optional<float> RoundDecimal(std::string_view value, int places) {
   std::optional<double> number = ParseNumber(value);

@@ -30,6 +30,12 @@ float RoundDecimalInPlace(float& variable, int places);
 float RoundDecimalInPlace(double& variable, int places);
 std::optional<float> RoundDecimalInPlace(std::string& variable, int places);
 
+namespace detail {
+// RoundDecimal worked on the four-decimal text itself, without its shortcut through the text's
+// digits; for tests.
+float RoundDecimalOnText(double value, bool single, int places);
+}  // namespace detail
+
 }  // namespace krm::text
 
 #endif  // KRM_TEXT_ROUND_DECIMAL_H_

@@ -19,7 +19,8 @@ TEST(RunFlow, MissingMeasurementFileKeepsTheReportAndStartsNothing) {
   testing::TempStation station;
   station.Write("data/out.txt", "previous report");
   station.Write("KRM_5.bat", "true\n");
-  EXPECT_EQ(Form_Load(env, station.root()), ExitStatus::kMeasurementMissing);
+  intake::Station run(env, station.root());
+  EXPECT_EQ(Form_Load(run), ExitStatus::kMeasurementMissing);
   EXPECT_EQ(env.messages.at(0).style, 16);  // the critical icon
   EXPECT_EQ(station.Read("data/out.txt"), "previous report");
   EXPECT_TRUE(env.starts.empty());
@@ -32,7 +33,8 @@ TEST(RunFlow, MeasurementFileInAnyLetterCaseAndALongerReportReplaced) {
     station.files().Write("KRM_5.bat", "true\n");
     station.files().Write("data/out.txt", std::string(100000, '#'));
     testing::RecordingEnv env;
-    EXPECT_EQ(Form_Load(env, station.root()), ExitStatus::kOk) << name;
+    intake::Station run(env, station.root());
+    EXPECT_EQ(Form_Load(run), ExitStatus::kOk) << name;
     EXPECT_EQ(env.starts.size(), 1u);  // the follow-up, once
     EXPECT_EQ(station.files().Read("data/out.txt").find('#'), std::string::npos);
   }

@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/polish_data.h"
-#include "app/profile.h"
+#include "intake/polish_data.h"
+#include "intake/profile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view contents(reinterpret_cast<const char*>(data), size);
-  const krm::app::Profile profile = krm::app::Profile::Parse(contents);
-  krm::app::PolishData record;
-  krm::app::GetPolishData(profile, record);
+  const krm::intake::Profile profile = krm::intake::Profile::Parse(contents);
+  krm::intake::PolishData record;
+  krm::intake::GetPolishData(profile, record);
   // A few lookups that a grading makes, in other letter cases too.
   (void)profile.Get("NumericalParameters", "CUTTING_TYPE");
   (void)profile.Get("numericalparameters", "crn_painting_deg_avg");

@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
   krm::testing::RecordingEnv env;
-  (void)krm::app::Form_Load(env, station->root());
+  krm::intake::Station run(env, station->root());
+  (void)krm::app::Form_Load(run);
   return 0;
 }

@@ -1,5 +1,6 @@
 // Joining of the part files and provisioning at the start of a grading. Missing,
 // short and unreadable grade files in a whole run are tried by the fault tests.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,6 +10,7 @@
 #include "gradetables/grade_table_reader.h"
 #include "gradetables/provisioning.h"
 #include "platform/recording_env.h"
+#include "tools/default_grade_model.h"
 
 namespace krm::gradetables {
 namespace {
@@ -32,7 +34,7 @@ class GradeFiles : public ::testing::Test {
   }
   testing::TempStation station;
   CountingEnv env;
-  app::StationPaths paths{station.root()};
+  intake::StationPaths paths{station.root()};
 };
 
 TEST_F(GradeFiles, JoinFailuresAreValues) {
@@ -84,22 +86,39 @@ TEST_F(GradeFiles, RunMemoSkipsTheJoinOnlyWhilePartsAndTableAreUnchanged) {
   EXPECT_FALSE(memo.has_value());
 }
 
-TEST_F(GradeFiles, DatabaseJoinCutShortIsJoinedAgain) {
-  Write({{"win_sys1.syc", "t"}, {"win_sys2.syc", "t"}, {"win_sys3.syc", "data"}});
-  // The second database part is missing: the joined database stays short, as the join leaves it.
-  EXPECT_EQ(ProvideGradeFiles(env, paths), Provisioning::kReady);
-  EXPECT_EQ(station.Read("windows/win_rt2.dll"), "data");
-  station.Write("win_sys4.syc", "base");
-  EXPECT_EQ(ProvideGradeFiles(env, paths), Provisioning::kReady);
-  EXPECT_EQ(station.Read("windows/win_rt2.dll"), "database");
-  // From now on the database is whole and kept.
-  station.Write("win_sys3.syc", "DATA");
-  EXPECT_EQ(ProvideGradeFiles(env, paths), Provisioning::kReady);
-  EXPECT_EQ(station.Read("windows/win_rt2.dll"), "database");
+TEST_F(GradeFiles, BrokenDatabaseJoinIsJoinedAgainOnceThePartsAreWhole) {
+  ASSERT_TRUE(tools::WriteGradeTablesDatabase(env, station.root() / "db").ok());
+  const std::string db = station.Read("db");
+  const std::string first = db.substr(0, db.size() / 2), second = db.substr(db.size() / 2);
+  Write({{"win_sys1.syc", "t"}, {"win_sys2.syc", "t"}, {"win_sys3.syc", first}});
+  intake::Station run(env, station.root());
+  StationGradeFiles files(run);
+  // The second database part is missing, then cut short: the database is joined again at the
+  // next grading until the parts make a database whose tables can be read.
+  EXPECT_EQ(files.Provide(), Provisioning::kReady);
+  station.Write("win_sys4.syc", second.substr(0, second.size() / 2));
+  EXPECT_EQ(files.Provide(), Provisioning::kReady);
+  EXPECT_TRUE(station.Exists("windows/win_rt2.dll.joining"));
+  station.Write("win_sys4.syc", second);
+  EXPECT_EQ(files.Provide(), Provisioning::kReady);
+  EXPECT_EQ(station.Read("windows/win_rt2.dll"), db);
+  EXPECT_FALSE(station.Exists("windows/win_rt2.dll.joining"));
+  std::vector<std::string> whats;
+  for (const Fault& f : run.faults.faults()) whats.push_back(f.what + ": " + f.path);
+  EXPECT_THAT(whats, ::testing::ElementsAre(
+                         "grade table not joined, the cut grade is not valid: win_sys2.syc",
+                         "grade tables database not joined: win_sys4.syc",
+                         "grade tables database joined from broken parts: win_sys4.syc"));
+  // From now on the database is whole and kept, whatever happens to its parts.
+  station.Write("win_sys3.syc", "changed");
+  EXPECT_EQ(files.Provide(), Provisioning::kReady);
+  EXPECT_EQ(station.Read("windows/win_rt2.dll"), db);
   // A run killed while joining leaves the mark behind as well.
-  Write({{"windows/win_rt2.dll", "da"}, {"windows/win_rt2.dll.joining", ""}});
-  EXPECT_EQ(ProvideGradeFiles(env, paths), Provisioning::kReady);
-  EXPECT_EQ(station.Read("windows/win_rt2.dll"), "DATAbase");
+  Write({{"win_sys3.syc", first},
+         {"windows/win_rt2.dll", "da"},
+         {"windows/win_rt2.dll.joining", ""}});
+  EXPECT_EQ(files.Provide(), Provisioning::kReady);
+  EXPECT_EQ(station.Read("windows/win_rt2.dll"), db);
   EXPECT_FALSE(station.Exists("windows/win_rt2.dll.joining"));
 }
 

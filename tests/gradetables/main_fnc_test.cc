@@ -23,16 +23,22 @@ TEST(MainFNC, BandsAreHalfOpenAndRoundedAndTheLastIDCarriesOver) {
   std::unique_ptr<platform::Database> db;
   ASSERT_TRUE(platform::Database::Create(station.root() / "g.db", &db).ok());
   ASSERT_TRUE(db->ExecuteScript(kTables).ok());
+  const std::string_view names[] = {"GirdleThickness", "Broken", "GIRDLE_DESC_CLASS"};
+  const GradeTables tables = GradeTables::Read(*db, names);
+  const GradeTables* con = &tables;
   MainFNC fnc;
-  EXPECT_EQ(fnc.eDescription(2.3, "GirdleThickness", db.get()), "Medium");
+  EXPECT_EQ(fnc.eDescription(2.3, "GirdleThickness", con), "Medium");
   EXPECT_EQ(fnc.LastDescriptionIDNumber(), 4.0);
   // A single value rounded to two decimals first; table names in any letter case.
-  EXPECT_EQ(fnc.eDescription(static_cast<double>(3.45f), "girdlethickness", db.get()),
-            "Slightly Thick");
-  EXPECT_EQ(fnc.eDescription(9.0, "GirdleThickness", db.get()), "");
-  EXPECT_EQ(fnc.eDescription(1.0, "Broken", db.get()), std::nullopt);  // an empty Min
+  EXPECT_EQ(fnc.eDescription(static_cast<double>(3.45f), "girdlethickness", con), "Slightly Thick");
+  EXPECT_EQ(fnc.eDescription(9.0, "GirdleThickness", con), "");
+  Status failure;
+  EXPECT_EQ(fnc.eDescription(1.0, "Broken", con, &failure), std::nullopt);  // an empty Min
+  EXPECT_EQ(failure.code(), Status::Code::kCorrupt);
+  EXPECT_EQ(fnc.eDescription(1.0, "CULET_DESCRIPTION", con, &failure), std::nullopt);  // not read
+  EXPECT_EQ(failure.code(), Status::Code::kNotFound);
   EXPECT_EQ(fnc.LastDescriptionIDNumber(), 5.0);  // kept by look-ups that found no band
-  EXPECT_EQ(fnc.eDescription_ID(5, 3, "GIRDLE_DESC_CLASS", db.get()), std::nullopt);  // only 3, 5
+  EXPECT_EQ(fnc.eDescription_ID(5, 3, "GIRDLE_DESC_CLASS", con), std::nullopt);  // only 3, 5
 }
 
 TEST(MainFNC, ClassNamesOutsideOneToFiveAreEmpty) {

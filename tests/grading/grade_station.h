@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "export/report_database.h"
-#include "gradetables/default_grade_model.h"
 #include "gradetables/grade_table_reader.h"
 #include "platform/recording_env.h"
+#include "tools/default_grade_model.h"
 
 namespace krm::testing {
 
@@ -90,7 +90,7 @@ class GradeStation {
     station_.Write("win_sys2.syc", std::string_view(table).substr(half));
     // The grade tables database of the default grade model, split into its two part files.
     platform::DefaultEnv env;
-    (void)gradetables::WriteGradeTablesDatabase(env, root() / "grade-tables.tmp");
+    (void)tools::WriteGradeTablesDatabase(env, root() / "grade-tables.tmp");
     const std::string bytes = station_.Read("grade-tables.tmp");
     fs::remove(root() / "grade-tables.tmp");
     station_.Write("win_sys3.syc", std::string_view(bytes).substr(0, bytes.size() / 2));

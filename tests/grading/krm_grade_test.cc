@@ -16,12 +16,13 @@ TEST(KrmGrade, EmptyGradeTableLeavesTheClassAsItWas) {
   station.WriteMeasurement(testing::WellCutStone());
   station.files().Write("win_sys1.syc", "");
   station.files().Write("win_sys2.syc", "");
-  app::RunState state(env, station.root());
-  EXPECT_EQ(app::Form_Load(state), app::ExitStatus::kOk);
+  intake::Station run(env, station.root());
+  StoneState stone;
+  EXPECT_EQ(app::Form_Load(run, stone), intake::ExitStatus::kResultNotWritten);
   // No cell was read: the table class is that of the initial, empty caption, 0 without a name,
   // and the girdle description and culet rules then raise the running class to its own class 1.
-  EXPECT_EQ(state.fields.Label1(19), "1");
-  EXPECT_EQ(state.DegradeText,
+  EXPECT_EQ(stone.fields.ClassDigit(), "1");
+  EXPECT_EQ(stone.DegradeText,
             "Girdle Description degrades the grade to  * Excellent * or else the Grade would "
             "have been  *  * - AND -  Culet Size degrades the grade to   * Excellent * or else "
             "the Grade would have been   *  *");

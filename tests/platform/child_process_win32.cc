@@ -39,11 +39,9 @@ void KillChild(ChildId child) {
   ::TerminateProcess(child, 128 + 9);
 }
 
-ChildEnd RunChild(std::vector<std::string> argv, const std::string& out,
-                  const std::function<void()>& in_child,
-                  const std::function<void(ChildId)>& while_running, const std::string& err) {
+ChildEnd RunChild(std::vector<std::string> argv, const ChildStart& start) {
   ChildEnd end;
-  if (in_child) {
+  if (start.in_child) {
     end.status = 126;
     return end;
   }
@@ -60,18 +58,22 @@ ChildEnd RunChild(std::vector<std::string> argv, const std::string& out,
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = INVALID_HANDLE_VALUE;
-  startup.hStdOutput = StreamFile(out);
-  startup.hStdError = StreamFile(err);
+  startup.hStdOutput = StreamFile(start.out);
+  startup.hStdError = StreamFile(start.err);
   PROCESS_INFORMATION process{};
-  const BOOL started =
-      ::CreateProcessW(program.wstring().c_str(), command.data(), nullptr, nullptr,
-                       /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup, &process);
+  const BOOL started = ::CreateProcessW(
+      program.wstring().c_str(), command.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE, 0,
+      nullptr, start.dir.empty() ? nullptr : start.dir.c_str(), &startup, &process);
   ::CloseHandle(startup.hStdOutput);
   ::CloseHandle(startup.hStdError);
   if (!started) return end;
   ::CloseHandle(process.hThread);
-  if (while_running) while_running(process.hProcess);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
+  if (start.while_running) start.while_running(process.hProcess);
+  const DWORD wait = start.timeout_s > 0 ? static_cast<DWORD>(start.timeout_s) * 1000 : INFINITE;
+  if (::WaitForSingleObject(process.hProcess, wait) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process.hProcess, 124);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+  }
   DWORD code = 0;
   ::GetExitCodeProcess(process.hProcess, &code);
   ::CloseHandle(process.hProcess);

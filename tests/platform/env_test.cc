@@ -1,7 +1,7 @@
 // The system's Env (PosixEnv, or Win32Env on Windows), on the points where the two systems differ
-// most: a replaced file keeps its old bytes until it is closed, appends go to the end, reads
-// beyond the end, names in another letter case, what identifies a file, folder names outside
-// ASCII, and the follow-up started in its folder.
+// most: a replaced file keeps its old bytes until it is closed, appends go to the end (large ones
+// whole), reads beyond the end, names in another letter case, a folder under a file's name, what
+// identifies a file, folder names outside ASCII, and the follow-up started in its folder.
 #include "platform/default_env.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 #include <chrono>
 #include <thread>
 
-#include "gradetables/station_init.h"
 #include "platform/database.h"
 #include "platform/program_arguments.h"
 #include "platform/recording_env.h"
+#include "tools/station_init.h"
 
 namespace krm::platform {
 namespace {
@@ -39,6 +39,19 @@ TEST(Env, ReplacedFileIsCutToTheNewBytesOnlyWhenClosed) {
   ASSERT_TRUE(file->Append("one\r\n").ok() && file->Close().ok());
   ASSERT_TRUE(other->Append("two\r\n").ok() && other->Close().ok());
   EXPECT_EQ(station.Read("out.txt"), "new\r\none\r\ntwo\r\n");
+}
+
+TEST(Env, LargeAppendsAreWrittenWhole) {
+  testing::TempStation station;
+  DefaultEnv env;
+  std::unique_ptr<WritableFile> file;
+  ASSERT_TRUE(env.OpenWritable(station.root() / "big.txt", /*append=*/false, &file).ok());
+  const std::string big(300 * 1024, 'x');
+  ASSERT_TRUE(file->Append("a").ok());
+  ASSERT_TRUE(file->Append(big).ok());
+  ASSERT_TRUE(file->Append("b").ok());
+  ASSERT_TRUE(file->Close().ok());
+  EXPECT_EQ(station.Read("big.txt"), "a" + big + "b");
 }
 
 TEST(Env, BinaryFileGrowsAtAnyOffsetAndReadsNothingBeyondItsEnd) {
@@ -77,6 +90,36 @@ TEST(Env, FindsAFileUnderAnotherLetterCase) {
   }
   EXPECT_FALSE(env.FindFile(station.root() / "Test.tx"));
   EXPECT_FALSE(env.FindFile(station.root() / "nofolder" / "Test.txt"));
+}
+
+// A folder under a station file's name is never found, read or opened as the file; a file in
+// another letter case beside it is the one found. (env_posix_test.cc: FIFOs and devices.)
+TEST(Env, FolderUnderAFileNameIsNoFile) {
+  testing::TempStation station;
+  DefaultEnv env;
+  const fs::path at = station.root() / "Test.txt";
+  fs::create_directory(at);
+  EXPECT_FALSE(env.FindFile(at));
+  EXPECT_FALSE(env.FindFile(station.root() / "TEST.TXT"));
+  EXPECT_FALSE(env.IsRegularFile(at));
+  std::string contents = "old";
+  const Status read = env.ReadFile(at, &contents);
+  EXPECT_FALSE(read.ok());
+  EXPECT_EQ(read.reason(), "is a directory");
+  EXPECT_EQ(contents, "");
+  std::unique_ptr<BinaryFile> binary;
+  EXPECT_EQ(env.OpenBinary(at, /*create=*/false, &binary).reason(), "is a directory");
+  EXPECT_EQ(env.OpenBinary(at, /*create=*/true, &binary).reason(), "is a directory");
+  std::unique_ptr<WritableFile> file;
+  EXPECT_EQ(env.OpenWritable(at, /*append=*/false, &file).reason(), "is a directory");
+  EXPECT_EQ(env.OpenWritable(at, /*append=*/true, &file).reason(), "is a directory");
+  std::uint64_t size = 0;
+  EXPECT_EQ(env.FileSize(at, &size).reason(), "is a directory");
+#ifndef _WIN32
+  // On a system that tells letter case apart, the file in another case beside it is found.
+  station.Write("test.txt", "[S]\n");
+  EXPECT_EQ(env.FindFile(at), station.root() / "test.txt");
+#endif
 }
 
 TEST(Env, IdentityTellsFilesAndTheirStatesApart) {
@@ -139,7 +182,7 @@ TEST(Env, FollowUpRunsInTheStationFolder) {
   DefaultEnv env;
   const fs::path folder = station.root() / "Scanner (x86) 2";
   station.Write("Scanner (x86) 2/data/.keep", "");
-  station.Write("Scanner (x86) 2/KRM_5.bat", gradetables::kFollowUpScript);
+  station.Write("Scanner (x86) 2/KRM_5.bat", tools::kFollowUpScript);
   const fs::path before = fs::current_path();
   fs::current_path(station.root());
   const Status started =

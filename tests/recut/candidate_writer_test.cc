@@ -25,7 +25,7 @@ TEST(RecutCandidateWriter, AppliesTheRulesItemByItem) {
       "PAVILION_ANGLE_DEG_MAX=40.80\r\nPAVILION_ANGLE_DEG_DEV=0.30\r\nPAVILION_ANGLE_DEG_2=40.9\r\n"
       "PAVILION_ANGLE_DEG_1=40.650\r\nPAVILION_ANGLE_DEG_2=40.8\r\nSTONE_ID=A,B\r\n"
       "OFFSET_TABLE_CULET_MM=0.005\r\n\r\nPAVILION_ANGLE_DEG_3=40.6\r\n";
-  EXPECT_EQ(RewriteMeasurement(in, ReadOffsets(app::Profile::Parse(in)), c), out);
+  EXPECT_EQ(RewriteMeasurement(in, ReadOffsets(intake::Profile::Parse(in)), c), out);
   EXPECT_EQ(RewriteMeasurement("PAVILION_ANGLE_DEG_1=x", {}, c), "PAVILION_ANGLE_DEG_1=40.650\r\n");
 }
 

@@ -42,7 +42,7 @@ TEST(RecutFacets, TiesGoToTheLowerFacetAndOutOfRangeAnglesStayUnplaced) {
 }
 
 TEST(RecutFacets, ReadsMissingAndMisreadKeysAsZero) {
-  const MeasuredFacets m = ReadFacets(app::Profile::Parse(
+  const MeasuredFacets m = ReadFacets(intake::Profile::Parse(
       "[NumericalParameters]\nPAVILION_ANGLE_DEG_1=41.25\ncrown_angle_deg_1=34.3\n"
       "PAVILION_ANGLE_DEG_2=\"40,9\"\nPAVILION_ANGLE_DEG_3=abc\nCROWN_ANGLE_DEG_2=1e300\n"));
   EXPECT_EQ(m.pavilion, (std::array<double, kFacets>{41.25, 40, 0, 0, 0, 0, 0, 0}));

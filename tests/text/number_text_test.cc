@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace krm::text {
 namespace {
@@ -54,6 +58,51 @@ TEST(NumberText, ReadsNumbers) {
   }
   EXPECT_EQ(NarrowToSingle(1.1), 1.1f);
   for (double beyond : {1e39, std::nan("")}) EXPECT_FALSE(NarrowToSingle(beyond)) << beyond;
+}
+
+}  // namespace
+}  // namespace krm::text
+
+namespace krm::text {
+namespace {
+
+// The shortcut through the shortest text gives the digits of the exact expansion: random values
+// of every size, values read from short decimal texts (as the station's numbers mostly are), and
+// the ties that only the exact expansion decides.
+TEST(NumberText, ShortestTextShortcutKeepsTheExactDigits) {
+  std::mt19937_64 random(7);
+  std::vector<double> values = {654322.25, 0.5, 2.5e-5, 1e15, 123456789012345.5, 0.3 + 0.6};
+  for (int i = 0; i < 20000; ++i) {
+    const double magnitude = std::pow(10.0, static_cast<double>(random() % 24) - 8);
+    values.push_back(magnitude * static_cast<double>(random() % 1000000) / 999983.0);
+    values.push_back(
+        ToNumber(std::to_string(random() % 100000) + "." + std::to_string(random() % 1000)));
+  }
+  // Just below and above powers of ten, where the steps of the last digit change.
+  for (int k = -9; k <= 16; ++k) {
+    for (int j = -60; j <= 60; ++j) values.push_back(std::pow(10.0, k) * (1 + j * 3e-8));
+  }
+  for (double v : values) {
+    for (double x : {v, -v}) {
+      ASSERT_EQ(FromDouble(x), detail::FromDoubleExact(x)) << x;
+      ASSERT_EQ(FromSingle(static_cast<float>(x)), detail::FromSingleExact(static_cast<float>(x)))
+          << x;
+    }
+  }
+}
+
+// Short decimal texts take a quicker way to their value; it must be the nearest double, as a full
+// conversion gives.
+TEST(NumberText, ShortDecimalTextsReadAsTheNearestDouble) {
+  std::mt19937_64 random(11);
+  for (int i = 0; i < 50000; ++i) {
+    const int digits = 1 + static_cast<int>(random() % 17);
+    std::string number;
+    for (int d = 0; d < digits; ++d) number.push_back(static_cast<char>('0' + random() % 10));
+    number.insert(random() % (number.size() + 1), ".");
+    if (random() % 2) number.insert(0, "-");
+    ASSERT_EQ(ToNumber(number), std::strtod(number.c_str(), nullptr)) << number;
+  }
 }
 
 }  // namespace

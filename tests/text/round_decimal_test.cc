@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace krm::text {
 namespace {
@@ -41,6 +44,36 @@ TEST(RoundDecimal, TextForms) {
   EXPECT_EQ(variable, "2.3450");
   EXPECT_FALSE(RoundDecimalInPlace(word, 1).has_value());
   EXPECT_EQ(word, "word");
+}
+
+}  // namespace
+}  // namespace krm::text
+
+namespace krm::text {
+namespace {
+
+// The shortcut through the digits of the four-decimal text gives what the text itself gives, for
+// values of every size and sign, halves at every place, and both precisions.
+TEST(RoundDecimal, ShortcutAgreesWithTheTextForEveryPlace) {
+  std::mt19937_64 random(3);
+  std::vector<double> values = {2.345,           -2.345,  2.5,     -2.5,     0.5,      0.4999,
+                                1.24996,         1.24496, 7,       -0.00003, 34.99996, 1e15,
+                                123456789.12345, 0.00005, -0.00005};
+  for (int i = 0; i < 20000; ++i) {
+    const double magnitude = std::pow(10.0, static_cast<double>(random() % 20) - 6);
+    const double v = magnitude * static_cast<double>(random() % 2000001) / 1000000.0;
+    values.push_back(random() % 2 ? v : -v);
+    values.push_back(std::round(v * 1e5) / 1e5 + (random() % 2 ? 5e-6 : 0));
+  }
+  for (double v : values) {
+    for (int places : {0, 1, 2, 3, 4, 5}) {
+      ASSERT_EQ(RoundDecimal(v, places), detail::RoundDecimalOnText(v, false, places))
+          << v << " " << places;
+      const float f = static_cast<float>(v);
+      ASSERT_EQ(RoundDecimal(f, places), detail::RoundDecimalOnText(f, true, places))
+          << f << " " << places;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,106 @@
+#include "archive/archive_record.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+
+#ifdef __linux__
+#include <sys/random.h>
+#endif
+
+#include "archive/station_text.h"
+#include "platform/sha256.h"
+#include "platform/env.h"
+#include "text/item_reader.h"
+
+namespace krm::archive {
+
+std::string NewRunId() {
+  std::uint32_t words[4];
+#ifdef __linux__
+  // The kernel's random source, without the set-up of a random_device per id.
+  if (::getrandom(words, sizeof words, 0) != static_cast<ssize_t>(sizeof words))
+#endif
+  {
+    // random_device reads the system's random source (the Windows cryptographic generator
+    // there); a new one per id, so that forked runs never share a state.
+    std::random_device source;
+    for (std::uint32_t& word : words) word = source();
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string id;
+  id.reserve(32);
+  for (const std::uint32_t bits : words) {
+    for (int shift = 28; shift >= 0; shift -= 4) id.push_back(kHex[(bits >> shift) & 15]);
+  }
+  return id;
+}
+
+std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const auto ms = floor<milliseconds>(time);
+  const auto day = floor<days>(ms);
+  const year_month_day date(day);
+  const hh_mm_ss clock(ms - day);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
+                int(clock.minutes().count()), int(clock.seconds().count()),
+                int(clock.subseconds().count()));
+  return text;
+}
+
+std::string ProgramVersionText() {
+  const platform::Version v = platform::ProgramVersion();
+  return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.revision);
+}
+
+std::vector<std::pair<std::string, std::string>> MeasurementItems(std::string_view contents) {
+  std::vector<std::pair<std::string, std::string>> items;
+  text::ItemReader reader(contents);
+  (void)reader.Next();  // the section line
+  while (const auto item = reader.Next()) {
+    if (const auto kv = text::SplitItem(*item)) items.emplace_back(kv->key, kv->value);
+  }
+  return items;
+}
+
+std::string MeasurementJson(std::string_view contents) {
+  std::string json;
+  json.reserve(contents.size() + contents.size() / 4 + 16);
+  json.push_back('{');
+  text::ItemReader reader(contents);
+  (void)reader.Next();  // the section line
+  while (const auto item = reader.Next()) {
+    const auto kv = text::SplitItem(*item);
+    if (!kv) continue;
+    if (json.size() > 1) json.push_back(',');
+    AppendJsonString(kv->key, &json);
+    json.push_back(':');
+    AppendJsonString(kv->value, &json);
+  }
+  json.push_back('}');
+  return json;
+}
+
+std::string GradeDataDigest(std::string_view table_sha256, std::string_view database_sha256) {
+  std::string both;
+  both.append(table_sha256).push_back('\n');
+  both.append(database_sha256).push_back('\n');
+  return platform::Sha256Hex(both);
+}
+
+ArchiveRecord NewRecord(std::string_view station, std::string_view measurement_contents,
+                        std::string_view grade_data_sha256) {
+  ArchiveRecord record;
+  record.run_id = NewRunId();
+  record.station = station;
+  record.graded_at = UtcTimestamp(std::chrono::system_clock::now());
+  record.measurement_sha256 = platform::Sha256Hex(measurement_contents);
+  record.grade_data_sha256 = grade_data_sha256;
+  record.program_version = ProgramVersionText();
+  record.measurement = MeasurementJson(measurement_contents);
+  return record;
+}
+
+}  // namespace krm::archive

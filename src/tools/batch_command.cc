@@ -1,0 +1,304 @@
+#include "tools/batch_command.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "gradetables/main_fnc.h"
+#include "platform/env_posix.h"
+#include "text/code_page.h"
+#include "text/number_text.h"
+
+namespace krm::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+bool IsTxt(const fs::path& path) {
+  std::string ext = path.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".txt";
+}
+
+std::string Serialized(const StoneRecord& record, RecordFormat format) {
+  if (format == RecordFormat::kCsv) return CsvLine(CsvRow(record));
+  return ToJson(record).dump() + "\n";
+}
+
+// Keeps a line of progress on a terminal, at most a few times a second.
+class Progress {
+ public:
+  Progress(std::FILE* out, std::size_t total) : out_(out), total_(total), start_(Clock::now()) {}
+  void Update(std::size_t done, bool last = false) {
+    if (!out_) return;
+    const auto now = Clock::now();
+    if (!last && now - shown_ < std::chrono::milliseconds(200)) return;
+    shown_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    std::fprintf(out_, "\rgraded %zu of %zu stones, %.0f stones/s   ", done, total_, rate);
+    if (last) std::fputc('\n', out_);
+    std::fflush(out_);
+  }
+
+ private:
+  std::FILE* out_;
+  std::size_t total_;
+  Clock::time_point start_;
+  Clock::time_point shown_{};
+};
+
+struct Options {
+  std::optional<fs::path> station;
+  RecordFormat format = RecordFormat::kJsonLines;
+  int jobs = 1;
+  std::vector<fs::path> paths;
+};
+
+// Parses [--station DIR] [--format jsonl|csv] [--jobs N] PATH...; no value on a usage error.
+std::optional<Options> ParseOptions(const std::vector<std::string_view>& args, bool batch) {
+  Options o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (arg == "--station" && has_value) {
+      o.station = fs::path(std::string(args[++i]));
+    } else if (batch && arg == "--format" && has_value) {
+      const std::string_view f = args[++i];
+      if (f == "jsonl") {
+        o.format = RecordFormat::kJsonLines;
+      } else if (f == "csv") {
+        o.format = RecordFormat::kCsv;
+      } else {
+        return std::nullopt;
+      }
+    } else if (batch && arg == "--jobs" && has_value) {
+      o.jobs = std::atoi(std::string(args[++i]).c_str());
+      if (o.jobs < 1 || o.jobs > 256) return std::nullopt;
+    } else if (arg.starts_with("-") && arg != "-") {
+      return std::nullopt;
+    } else {
+      o.paths.emplace_back(std::string(arg));
+    }
+  }
+  if (o.paths.empty() || (!batch && o.paths.size() != 1)) return std::nullopt;
+  return o;
+}
+
+// The grade data of the options; on failure says why on standard error.
+std::optional<LoadedGradeData> LoadData(platform::Env& env, const Options& o) {
+  if (!o.station) return DefaultGradeData();
+  LoadedGradeData data;
+  const Status s = LoadStationGradeData(env, *o.station, &data);
+  if (!s.ok()) {
+    std::fprintf(stderr, "krm-station: grade data of %s not read: %s\n",
+                 o.station->string().c_str(), s.message().c_str());
+    return std::nullopt;
+  }
+  return data;
+}
+
+constexpr std::string_view kGradeUsage =
+    "usage: krm-station grade [--station DIR] [--format jsonl|csv] [--jobs N] PATH...\n";
+constexpr std::string_view kExplainUsage = "usage: krm-station explain [--station DIR] FILE\n";
+
+std::string Pad(std::string text, std::size_t width) {
+  // Widths count characters: the degree sign takes two bytes in UTF-8.
+  std::size_t shown = 0;
+  for (unsigned char c : text) shown += (c & 0xC0) != 0x80;
+  if (shown < width) text.append(width - shown, ' ');
+  return text;
+}
+
+}  // namespace
+
+std::vector<BatchItem> ListMeasurementFiles(platform::Env& env,
+                                            const std::vector<fs::path>& paths) {
+  std::vector<BatchItem> items;
+  for (const fs::path& path : paths) {
+    if (!env.IsDirectory(path)) {
+      items.push_back({path, std::nullopt});
+      continue;
+    }
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (IsTxt(it->path()) && !it->is_directory(ec)) found.push_back(it->path());
+    }
+    if (ec) {
+      items.push_back({path, "cannot search the folder: " + ec.message()});
+      continue;
+    }
+    std::sort(found.begin(), found.end());
+    for (fs::path& f : found) items.push_back({std::move(f), std::nullopt});
+  }
+  return items;
+}
+
+StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const BatchItem& item) {
+  const std::string name = item.path.string();
+  if (item.error) return FailedRecord(name, *item.error);
+  if (!env.IsRegularFile(item.path)) {
+    if (env.IsDirectory(item.path)) return FailedRecord(name, "is a directory");
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(item.path, ec))) {
+      return FailedRecord(name, "not a regular file");
+    }
+    return FailedRecord(name, "no such measurement file");
+  }
+  std::string contents;
+  const Status read = env.ReadFile(item.path, &contents);
+  if (!read.ok()) return FailedRecord(name, read.reason());
+  return GradeStone(data, name, contents);
+}
+
+std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
+                       const std::vector<BatchItem>& items, RecordFormat format, int jobs,
+                       std::FILE* out, std::FILE* progress) {
+  if (format == RecordFormat::kCsv) std::fputs(CsvLine(CsvHeader()).c_str(), out);
+  // Records are written in the order of the items; a worker runs at most `window` items ahead of
+  // the writer, so that memory stays bounded whatever the number of files.
+  const std::size_t window = static_cast<std::size_t>(jobs) * 32;
+  std::mutex mutex;
+  std::condition_variable ready, room;
+  std::deque<std::optional<std::string>> pending;  // records from `written` on
+  std::size_t written = 0, next = 0, errors = 0;
+
+  auto work = [&] {
+    for (;;) {
+      std::size_t i;
+      {
+        std::unique_lock lock(mutex);
+        room.wait(lock, [&] { return next >= items.size() || next < written + window; });
+        if (next >= items.size()) return;
+        i = next++;
+      }
+      const StoneRecord record = GradeItem(env, data, items[i]);
+      std::string line = Serialized(record, format);
+      std::lock_guard lock(mutex);
+      if (record.error) ++errors;
+      const std::size_t slot = i - written;
+      if (pending.size() <= slot) pending.resize(slot + 1);
+      pending[slot] = std::move(line);
+      ready.notify_one();
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int j = 0; j < jobs; ++j) workers.emplace_back(work);
+
+  Progress shown(progress, items.size());
+  std::unique_lock lock(mutex);
+  while (written < items.size()) {
+    ready.wait(lock, [&] { return !pending.empty() && pending.front(); });
+    std::string line = std::move(*pending.front());
+    pending.pop_front();
+    ++written;
+    room.notify_all();
+    lock.unlock();
+    std::fwrite(line.data(), 1, line.size(), out);
+    shown.Update(written);
+    lock.lock();
+  }
+  lock.unlock();
+  for (std::thread& t : workers) t.join();
+  if (!items.empty()) shown.Update(written, /*last=*/true);
+  std::fflush(out);
+  return errors;
+}
+
+int GradeCommand(const std::vector<std::string_view>& args) {
+  const std::optional<Options> o = ParseOptions(args, /*batch=*/true);
+  if (!o) {
+    std::fputs(kGradeUsage.data(), stderr);
+    return 64;
+  }
+  platform::PosixEnv env;
+  const std::optional<LoadedGradeData> data = LoadData(env, *o);
+  if (!data) return 2;
+  const std::vector<BatchItem> items = ListMeasurementFiles(env, o->paths);
+  std::FILE* progress = ::isatty(STDERR_FILENO) ? stderr : nullptr;
+  const std::size_t errors = GradeBatch(env, *data, items, o->format, o->jobs, stdout, progress);
+  if (std::ferror(stdout)) {
+    std::fprintf(stderr, "krm-station: the records could not be written\n");
+    return 2;
+  }
+  if (errors > 0) {
+    std::fprintf(stderr, "krm-station: %zu of %zu files could not be graded\n", errors,
+                 items.size());
+    return 1;
+  }
+  return 0;
+}
+
+std::string ExplanationText(const StoneRecord& record) {
+  if (record.error) return record.file + ": " + *record.error + "\n";
+  const grading::StoneState& s = record.stone;
+  const grading::Explanation& e = record.explanation;
+  const auto name = [](std::int16_t c) { return gradetables::MainFNC::eClassName(c); };
+  const auto utf8 = [](const std::string& t) { return text::Cp1252ToUtf8(t); };
+  std::string out = "stone " + utf8(record.stone_id) + " (" + record.file +
+                    "): " + utf8(s.fields.CutCaption()) + "\n";
+  out += "  table class " +
+         (e.table_class >= 1 && e.table_class <= 5 ? name(e.table_class) : std::string("none")) +
+         " from cell " + std::to_string(e.cell) + " of the grade table, symmetry " +
+         s.fields.SymmetryCaption() + "\n\n";
+  out += "  " + Pad("proportion", 22) + Pad("measured", 11) + Pad("grid", 9) +
+         Pad("one step down", 21) + "one step up\n";
+  bool any_limits = false;
+  for (const grading::AxisView& view : e.axes) {
+    const gradetables::GridAxis& grid = gradetables::GridOf(view.axis);
+    const std::string unit = utf8(std::string(grid.unit));
+    const auto neighbour = [&](const std::optional<double>& v,
+                               const std::optional<std::int16_t>& c) {
+      if (!v) return std::string("-");
+      return utf8(grading::GridValueText(view.axis, *v)) + " " + (c ? name(*c) : "?");
+    };
+    any_limits = any_limits || view.limits;
+    out += "  " + Pad(std::string(grid.name) + (view.limits ? " *" : ""), 22) +
+           Pad(text::FromSingle(view.averaged) + (unit == "%" ? " %" : unit), 11) +
+           Pad(utf8(grading::GridValueText(view.axis, view.snapped)), 9) +
+           Pad(neighbour(view.below_value, view.below_class), 21) +
+           neighbour(view.above_value, view.above_class) + "\n";
+  }
+  if (any_limits) out += "  * one grid step along it gives a better class\n";
+  out += "\n";
+  if (e.nearest_better) {
+    out += "  nearest better cell: " + std::to_string(e.nearest_better->steps) + " grid step" +
+           (e.nearest_better->steps == 1 ? "" : "s") + " away, " +
+           name(e.nearest_better->grade_class) + "\n";
+  }
+  out += "  final grade from: " + grading::RuleName(e.final_rule.rule) + " (" +
+         utf8(e.final_rule.numbers) + ")\n";
+  for (const grading::RuleOutcome& rule : e.acted) {
+    out += "  worsened by: " + grading::RuleName(rule.rule) + " (" + utf8(rule.numbers) + "), to " +
+           name(rule.limit) + "\n";
+  }
+  out += "\n  " + utf8(e.verdict) + ".\n";
+  return out;
+}
+
+int ExplainCommand(const std::vector<std::string_view>& args) {
+  const std::optional<Options> o = ParseOptions(args, /*batch=*/false);
+  if (!o) {
+    std::fputs(kExplainUsage.data(), stderr);
+    return 64;
+  }
+  platform::PosixEnv env;
+  const std::optional<LoadedGradeData> data = LoadData(env, *o);
+  if (!data) return 2;
+  const StoneRecord record = GradeItem(env, *data, BatchItem{o->paths[0], std::nullopt});
+  const std::string shown = ExplanationText(record);
+  std::fputs(shown.c_str(), record.error ? stderr : stdout);
+  return record.error ? 1 : 0;
+}
+
+}  // namespace krm::tools
