@@ -13,23 +13,13 @@
 #include <iostream>
 #include <vector>
 
+#include "platform/error_win32.h"
+
 namespace krm::platform {
-namespace {
 
-// 100 ns ticks between 1601-01-01 (Windows file times) and 1970-01-01.
-constexpr std::int64_t kEpochTicks = 116444736000000000;
-
-std::int64_t Ticks(const FILETIME& t) {
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime);
-}
-
-std::int64_t TicksToNs(std::int64_t ticks) {
-  return (ticks - kEpochTicks) * 100;
-}
-
-// The system's text for an error code, starting in lower case as the middle of a fault line.
-std::string ErrorReason(DWORD err) {
+std::string ErrorReason(unsigned long err) {
+  if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+    return "no such file or directory";
   wchar_t* text = nullptr;
   const DWORD n = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -44,6 +34,20 @@ std::string ErrorReason(DWORD err) {
   if (wide[0] >= L'A' && wide[0] <= L'Z') wide[0] += L'a' - L'A';
   const std::u8string utf8 = fs::path(wide).u8string();
   return std::string(utf8.begin(), utf8.end());
+}
+
+namespace {
+
+// 100 ns ticks between 1601-01-01 (Windows file times) and 1970-01-01.
+constexpr std::int64_t kEpochTicks = 116444736000000000;
+
+std::int64_t Ticks(const FILETIME& t) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime);
+}
+
+std::int64_t TicksToNs(std::int64_t ticks) {
+  return (ticks - kEpochTicks) * 100;
 }
 
 Status ErrorStatus(const fs::path& path, const char* what, DWORD err) {
@@ -85,6 +89,37 @@ HANDLE Open(const fs::path& path, DWORD access, DWORD disposition, DWORD flags =
                        FILE_ATTRIBUTE_NORMAL | flags, nullptr);
 }
 
+// A path that names a folder or a device rather than a regular file, in the words of the POSIX
+// platform, so that a fault line reads the same on either system.
+Status IsAFolder(const fs::path& path) {
+  return Status::IoError(path.string() + ": is a directory", "is a directory");
+}
+Status NotRegular(const fs::path& path) {
+  return Status::IoError(path.string() + ": not a regular file", "not a regular file");
+}
+
+bool IsFolder(const fs::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Opens `path` as Open does, for a regular file only: a folder, or a device or pipe under the
+// name (CON, NUL, \\.\pipe\...), is refused, and the open never waits on it.
+Status OpenRegular(const fs::path& path, DWORD access, DWORD disposition, DWORD flags,
+                   HANDLE* out) {
+  *out = Open(path, access, disposition, flags);
+  if (*out == INVALID_HANDLE_VALUE) {
+    const DWORD err = ::GetLastError();
+    return IsFolder(path) ? IsAFolder(path) : ErrorStatus(path, "cannot open", err);
+  }
+  if (::GetFileType(*out) != FILE_TYPE_DISK) {
+    ::CloseHandle(*out);
+    *out = INVALID_HANDLE_VALUE;
+    return NotRegular(path);
+  }
+  return Status::Ok();
+}
+
 // Writes all of `n` bytes at the file pointer (or at `offset` when given).
 bool WriteAll(HANDLE h, const char* data, std::size_t n, const std::uint64_t* offset = nullptr) {
   std::size_t done = 0;
@@ -120,8 +155,20 @@ class Win32WritableFile : public WritableFile {
 
   Status Append(std::string_view data) override {
     if (!h_.valid()) return Status::IoError("write to closed file " + path_.string());
-    buffer_.append(data);
-    return buffer_.size() >= kBufferSize ? Flush() : Status::Ok();
+    if (buffer_.size() + data.size() < kBufferSize) {
+      buffer_.append(data);
+      return Status::Ok();
+    }
+    // A large piece (a huge item of a candidate file) goes out directly rather than growing the
+    // buffer to its size.
+    Status flushed = Flush();
+    Status written = Status::Ok();
+    if (data.size() < kBufferSize) {
+      buffer_.append(data);
+    } else if (!WriteAll(h_.get(), data.data(), data.size())) {
+      written = ErrorStatus(path_, "cannot write", ::GetLastError());
+    }
+    return flushed.ok() ? written : flushed;
   }
 
   Status Close() override {
@@ -272,15 +319,15 @@ bool Win32Env::IsRegularFile(const fs::path& path) {
 }
 
 bool Win32Env::IsDirectory(const fs::path& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return IsFolder(path);
 }
 
 Status Win32Env::ReadFile(const fs::path& path, std::string* contents) {
   contents->clear();
-  if (IsDirectory(path)) return Status::IoError(path.string() + " is a folder");
-  Handle h(Open(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
-  if (!h.valid()) return ErrorStatus(path, "cannot open", ::GetLastError());
+  HANDLE opened = INVALID_HANDLE_VALUE;
+  Status s = OpenRegular(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, &opened);
+  if (!s.ok()) return s;
+  Handle h(opened);
   LARGE_INTEGER size;
   if (::GetFileSizeEx(h.get(), &size) && size.QuadPart > 0) {
     contents->reserve(static_cast<std::size_t>(size.QuadPart));
@@ -301,16 +348,25 @@ Status Win32Env::OpenWritable(const fs::path& path, bool append,
                               std::unique_ptr<WritableFile>* file) {
   // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file.
   HANDLE h = Open(path, append ? FILE_APPEND_DATA : GENERIC_WRITE, OPEN_ALWAYS);
-  if (h == INVALID_HANDLE_VALUE) return ErrorStatus(path, "cannot open", ::GetLastError());
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = ::GetLastError();
+    return IsFolder(path) ? IsAFolder(path) : ErrorStatus(path, "cannot open", err);
+  }
+  // A pipe in the place of an output file would hold the run until some reader came. A device
+  // (NUL) is written like a file.
+  if (::GetFileType(h) == FILE_TYPE_PIPE) {
+    ::CloseHandle(h);
+    return NotRegular(path);
+  }
   *file = std::make_unique<Win32WritableFile>(h, path, /*replace=*/!append);
   return Status::Ok();
 }
 
 Status Win32Env::OpenBinary(const fs::path& path, bool create, std::unique_ptr<BinaryFile>* file) {
-  if (IsDirectory(path)) return Status::IoError(path.string() + " is not a regular file");
-  HANDLE h = create ? Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS)
-                    : Open(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS);
-  if (h == INVALID_HANDLE_VALUE) return ErrorStatus(path, "cannot open", ::GetLastError());
+  HANDLE h = INVALID_HANDLE_VALUE;
+  Status s = create ? OpenRegular(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, 0, &h)
+                    : OpenRegular(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, &h);
+  if (!s.ok()) return s;
   *file = std::make_unique<Win32BinaryFile>(h, path);
   return Status::Ok();
 }
@@ -318,9 +374,7 @@ Status Win32Env::OpenBinary(const fs::path& path, bool create, std::unique_ptr<B
 Status Win32Env::FileSize(const fs::path& path, std::uint64_t* size) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!AttributesOf(path, &data)) return ErrorStatus(path, "cannot stat", ::GetLastError());
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return Status::IoError(path.string() + " is not a regular file");
-  }
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return IsAFolder(path);
   *size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return Status::Ok();
 }
@@ -339,9 +393,8 @@ Status Win32Env::Identify(const fs::path& path, FileIdentity* identity) {
   if (!::GetFileInformationByHandle(h.get(), &info)) {
     return ErrorStatus(path, "cannot stat", ::GetLastError());
   }
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return Status::IoError(path.string() + " is not a regular file");
-  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return IsAFolder(path);
+  if (::GetFileType(h.get()) != FILE_TYPE_DISK) return NotRegular(path);
   // The change time (also moved by a rename or an attribute change) where the system gives it.
   FILE_BASIC_INFO basic{};
   const bool has_change_time =
