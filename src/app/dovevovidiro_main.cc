@@ -12,6 +12,7 @@
 #include "app/run_flow.h"
 #include "platform/default_env.h"
 #include "platform/program_arguments.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ int Main(int argc, char** argv) {
 // Wide arguments, so that a folder named outside the ANSI code page reaches the program whole.
 int wmain(int argc, wchar_t** argv) {
   krm::platform::UseParentConsole();  // a window program: no console of its own
+  krm::platform::UseBinaryStandardStreams();
   krm::platform::Utf8Argv utf8(argc, argv);
   return Main(argc, utf8.argv());
 }

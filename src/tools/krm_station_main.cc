@@ -9,6 +9,7 @@
 #include "platform/default_env.h"
 #include "platform/env.h"
 #include "platform/program_arguments.h"
+#include "platform/system.h"
 #include "tools/archive_command.h"
 #include "tools/batch_command.h"
 #include "tools/report_command.h"
@@ -140,6 +141,7 @@ int Main(int argc, char** argv) {
 #ifdef _WIN32
 // Wide arguments, so that a folder named outside the ANSI code page reaches the program whole.
 int wmain(int argc, wchar_t** argv) {
+  krm::platform::UseBinaryStandardStreams();
   krm::platform::Utf8Argv utf8(argc, argv);
   return Main(argc, utf8.argv());
 }
