@@ -1,6 +1,6 @@
 // A station folder named outside ASCII (outside the ANSI code page on Windows), with blanks and
 // brackets, laid out and graded by the real programs: the name must reach them whole through
-// their command line, and the follow-up must run there.
+// their command line, the follow-up must run there, and the tools must find the station by it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -41,6 +41,26 @@ TEST(StationFolder, NamedOutsideAsciiWithBlanksAndBrackets) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_TRUE(testing::ReadWhole(ran).starts_with("KRM_5.bat ran ")) << "KRM_5.bat did not run";
+
+  const std::string station = testing::ProgramFile(kBin, "krm-station").string();
+  const fs::path out = tmp.root() / "stdout.txt";
+  EXPECT_EQ(testing::RunChild({station, "check", platform::Utf8(root)}, out.string()).status, 0)
+      << testing::ReadWhole(out);
+  EXPECT_EQ(testing::RunChild({station, "grade", "--station", platform::Utf8(root),
+                               platform::Utf8(root / "Test.txt")},
+                              out.string(), {}, {}, err.string())
+                .status,
+            0)
+      << testing::ReadWhole(err);
+  EXPECT_NE(testing::ReadWhole(out).find("\"stone_id\":\"DEMO-VG-0042\""), std::string::npos)
+      << testing::ReadWhole(out);
+  EXPECT_EQ(testing::RunChild({station, "report", "--station", platform::Utf8(root), "--out",
+                               platform::Utf8(root / "pages"), platform::Utf8(root / "Test.txt")},
+                              out.string(), {}, {}, err.string())
+                .status,
+            0)
+      << testing::ReadWhole(err);
+  EXPECT_TRUE(fs::exists(root / "pages" / "DEMO-VG-0042.html"));
 }
 
 }  // namespace
