@@ -1,9 +1,5 @@
 #include "export/report_database.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -21,7 +17,7 @@ Status CreateReportDatabase(const fs::path& path, bool* created) {
 
   // The database is built under a scratch name and then linked into place, so that a half-made
   // file never appears under the real name and a file that appeared meanwhile is not replaced.
-  const fs::path scratch = path.string() + ".new";
+  const fs::path scratch = fs::path(path) += ".new";
   fs::remove(scratch, ec);
   {
     std::unique_ptr<platform::Database> db;
@@ -36,11 +32,13 @@ Status CreateReportDatabase(const fs::path& path, bool* created) {
       return Status::IoError(path.string() + ": " + s.message());
     }
   }
-  if (::link(scratch.c_str(), path.c_str()) != 0) {
-    const int err = errno;
+  std::error_code linked;
+  fs::create_hard_link(scratch, path, linked);
+  if (linked) {
     fs::remove(scratch, ec);
-    if (err == EEXIST) return Status::Ok();
-    return Status::IoError(path.string() + ": " + std::strerror(err));
+    // Another process made the database meanwhile.
+    if (linked == std::errc::file_exists || fs::exists(path, ec)) return Status::Ok();
+    return Status::IoError(path.string() + ": " + linked.message());
   }
   fs::remove(scratch, ec);
   if (created) *created = true;

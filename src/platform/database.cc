@@ -64,6 +64,7 @@ std::string ImmutableUri(const std::filesystem::path& path) {
 
 }  // namespace
 
+// SQLite takes file names as UTF-8, which is what path::string() gives on Windows as well.
 Status Database::Open(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
   return OpenAs(path, path.string(), SQLITE_OPEN_READWRITE, db);
 }
@@ -136,8 +137,8 @@ Status Database::Create(const std::filesystem::path& path, std::unique_ptr<Datab
     return Status::Invalid(path.string() + ": already exists");
   }
   sqlite3* handle = nullptr;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc = sqlite3_open_v2(path.string().c_str(), &handle,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
     std::string what = path.string() + ": " + (handle ? sqlite3_errmsg(handle) : "cannot create");
     sqlite3_close_v2(handle);

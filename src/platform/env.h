@@ -1,7 +1,8 @@
 // Env: everything the station takes from the operating system, behind one interface.
 //
 // The run flow and the grading never touch the file system, the clock, the message box or the
-// process table directly; they go through an Env. PosixEnv (env_posix.h) is the real one;
+// process table directly; they go through an Env. PosixEnv (env_posix.h) and Win32Env
+// (env_win32.h) are the real ones, DefaultEnv (default_env.h) the one of the system built for;
 // tests use a RecordingEnv (tests/platform/recording_env.h) that works on a temporary station
 // folder but records message boxes and follow-up starts and fixes the clock.
 #ifndef KRM_PLATFORM_ENV_H_

@@ -1,7 +1,5 @@
 #include "tools/batch_command.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -12,7 +10,9 @@
 #include <thread>
 
 #include "gradetables/main_fnc.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
+#include "platform/program_arguments.h"
+#include "platform/system.h"
 #include "text/code_page.h"
 #include "text/number_text.h"
 
@@ -70,7 +70,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string_view>& args, b
     const std::string_view arg = args[i];
     const bool has_value = i + 1 < args.size();
     if (arg == "--station" && has_value) {
-      o.station = fs::path(std::string(args[++i]));
+      o.station = platform::PathFromUtf8(args[++i]);
     } else if (batch && arg == "--format" && has_value) {
       const std::string_view f = args[++i];
       if (f == "jsonl") {
@@ -86,7 +86,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string_view>& args, b
     } else if (arg.starts_with("-") && arg != "-") {
       return std::nullopt;
     } else {
-      o.paths.emplace_back(std::string(arg));
+      o.paths.push_back(platform::PathFromUtf8(arg));
     }
   }
   if (o.paths.empty() || (!batch && o.paths.size() != 1)) return std::nullopt;
@@ -225,11 +225,11 @@ int GradeCommand(const std::vector<std::string_view>& args) {
     std::fputs(kGradeUsage.data(), stderr);
     return 64;
   }
-  platform::PosixEnv env;
+  platform::DefaultEnv env;
   const std::optional<LoadedGradeData> data = LoadData(env, *o);
   if (!data) return 2;
   const std::vector<BatchItem> items = ListMeasurementFiles(env, o->paths);
-  std::FILE* progress = ::isatty(STDERR_FILENO) ? stderr : nullptr;
+  std::FILE* progress = platform::IsTerminal(stderr) ? stderr : nullptr;
   const std::size_t errors = GradeBatch(env, *data, items, o->format, o->jobs, stdout, progress);
   if (std::ferror(stdout)) {
     std::fprintf(stderr, "krm-station: the records could not be written\n");
@@ -296,7 +296,7 @@ int ExplainCommand(const std::vector<std::string_view>& args) {
     std::fputs(kExplainUsage.data(), stderr);
     return 64;
   }
-  platform::PosixEnv env;
+  platform::DefaultEnv env;
   const std::optional<LoadedGradeData> data = LoadData(env, *o);
   if (!data) return 2;
   const StoneRecord record = GradeItem(env, *data, BatchItem{o->paths[0], std::nullopt});

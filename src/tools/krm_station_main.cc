@@ -1,12 +1,15 @@
 // krm-station: tooling around the grading step.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/default_env.h"
 #include "platform/env.h"
-#include "platform/env_posix.h"
+#include "platform/program_arguments.h"
+#include "platform/system.h"
 #include "tools/archive_command.h"
 #include "tools/batch_command.h"
 #include "tools/report_command.h"
@@ -71,9 +74,9 @@ int Init(const std::vector<std::string_view>& args) {
     }
   }
   if (!dir || dir->empty()) return Usage();
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   std::vector<std::string> log;
-  const auto result = krm::tools::InitStation(env, std::string(*dir), force, &log);
+  const auto result = krm::tools::InitStation(env, krm::platform::PathFromUtf8(*dir), force, &log);
   std::FILE* out = result == krm::tools::InitResult::kDone ? stdout : stderr;
   for (const std::string& line : log) std::fprintf(out, "krm-station: %s\n", line.c_str());
   switch (result) {
@@ -91,10 +94,10 @@ int Init(const std::vector<std::string_view>& args) {
 // krm-station check DIR
 int Check(const std::vector<std::string_view>& args) {
   if (args.size() != 1 || args[0].empty() || args[0].starts_with("-")) return Usage();
-  const std::string dir(args[0]);
-  krm::platform::PosixEnv env;
+  const std::filesystem::path dir = krm::platform::PathFromUtf8(args[0]);
+  krm::platform::DefaultEnv env;
   if (!env.IsDirectory(dir)) {
-    std::fprintf(stderr, "krm-station: %s is no folder\n", dir.c_str());
+    std::fprintf(stderr, "krm-station: %s is no folder\n", std::string(args[0]).c_str());
     return 64;
   }
   bool all = true;
@@ -105,9 +108,8 @@ int Check(const std::vector<std::string_view>& args) {
   return all ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program's arguments as UTF-8 texts.
+int Main(int argc, char** argv) {
   if (argc >= 2) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h") {
@@ -126,10 +128,25 @@ int main(int argc, char** argv) {
     if (command == "explain") return krm::tools::ExplainCommand(args);
     if (command == "report") return krm::tools::ReportCommand(args);
     if (command == "archive") {
-      krm::platform::PosixEnv env;
+      krm::platform::DefaultEnv env;
       const int status = krm::tools::ArchiveCommand(env, args, stdout, stderr);
       return status == 64 ? Usage() : status;
     }
   }
   return Usage();
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Wide arguments, so that a folder named outside the ANSI code page reaches the program whole.
+int wmain(int argc, wchar_t** argv) {
+  krm::platform::UseBinaryStandardStreams();
+  krm::platform::Utf8Argv utf8(argc, argv);
+  return Main(argc, utf8.argv());
+}
+#else
+int main(int argc, char** argv) {
+  return Main(argc, argv);
+}
+#endif

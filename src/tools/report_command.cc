@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
+#include "platform/program_arguments.h"
 #include "tools/batch_command.h"
 #include "tools/stone_page.h"
 
@@ -28,13 +29,13 @@ std::optional<Options> ParseOptions(const std::vector<std::string_view>& args) {
     const std::string_view arg = args[i];
     const bool has_value = i + 1 < args.size();
     if (arg == "--station" && has_value) {
-      o.station = fs::path(std::string(args[++i]));
+      o.station = platform::PathFromUtf8(args[++i]);
     } else if (arg == "--out" && has_value) {
-      o.out = fs::path(std::string(args[++i]));
+      o.out = platform::PathFromUtf8(args[++i]);
     } else if (arg.starts_with("-") && arg != "-") {
       return std::nullopt;
     } else {
-      o.paths.emplace_back(std::string(arg));
+      o.paths.push_back(platform::PathFromUtf8(arg));
     }
   }
   if (o.paths.empty() || o.out.empty()) return std::nullopt;
@@ -85,7 +86,7 @@ int ReportCommand(const std::vector<std::string_view>& args) {
     std::fputs(kUsage.data(), stderr);
     return 64;
   }
-  platform::PosixEnv env;
+  platform::DefaultEnv env;
   LoadedGradeData data;
   if (o->station) {
     const Status s = LoadStationGradeData(env, *o->station, &data);

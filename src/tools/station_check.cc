@@ -1,14 +1,9 @@
 // The checks of `krm-station check`.
 #include "tools/station_check.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -17,6 +12,7 @@
 #include "gradetables/grade_table_reader.h"
 #include "intake/station_paths.h"
 #include "platform/database.h"
+#include "platform/system.h"
 
 namespace krm::tools {
 namespace {
@@ -27,14 +23,6 @@ constexpr std::size_t kBlock = std::size_t{1} << 20;
 constexpr std::string_view kRestoreParts =
     "put the station's part files back (krm-station init --force DIR lays out the default grade "
     "data)";
-
-// The system's text for an error number, starting in lower case as inside a line.
-std::string Reason(int err) {
-  std::string reason = std::strerror(err);
-  if (!reason.empty())
-    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-  return reason;
-}
 
 // A part file as found: open for reading, or why it cannot be.
 struct Part {
@@ -319,16 +307,16 @@ class Checker {
       return;
     }
     // Trying is the only sure test: permissions, a read-only file system and a full disk all show.
-    std::string name = (folder / ".krm-check-XXXXXX").string();
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
+    fs::path tried;
+    const Status made = platform::CreateUniqueFile(folder, ".krm-check-", &tried);
+    if (!made.ok()) {
       Fail(kWhat, shown,
-           "not writable (" + Reason(errno) +
+           "not writable (" + made.reason() +
                "); let the station's user write in it, or no result of a run is written");
       return;
     }
-    ::close(fd);
-    ::unlink(name.c_str());
+    // Removed again; one that stayed would be no file the station reads.
+    (void)env_.RemoveFile(tried);
     Ok(kWhat, shown, "writable");
   }
 
@@ -336,16 +324,14 @@ class Checker {
   class TempFile {
    public:
     ~TempFile() {
-      if (!path_.empty()) ::unlink(path_.c_str());
+      std::error_code ec;
+      if (!path_.empty()) fs::remove(path_, ec);
     }
     Status Make() {
       std::error_code ec;
-      std::string name = (fs::temp_directory_path(ec) / "krm-check-XXXXXX").string();
-      const int fd = ::mkstemp(name.data());
-      if (fd < 0) return Status::IoError(name + ": cannot create", Reason(errno));
-      ::close(fd);
-      path_ = name;
-      return Status::Ok();
+      const fs::path folder = fs::temp_directory_path(ec);
+      if (ec) return Status::IoError("no temporary folder: " + ec.message(), ec.message());
+      return platform::CreateUniqueFile(folder, "krm-check-", &path_);
     }
     const fs::path& path() const { return path_; }
 

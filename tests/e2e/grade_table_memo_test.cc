@@ -2,13 +2,10 @@
 // and the table as the last join left them does not join again, and any change behind the memo's
 // back, even one that keeps the size and puts the modification time back, is noticed.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <utime.h>
-
-#include <fstream>
 
 #include "grading/grade_station.h"
 #include "platform/child_process.h"
+#include "platform/file_times.h"
 
 namespace krm {
 namespace {
@@ -17,23 +14,15 @@ namespace fs = std::filesystem;
 
 // Overwrites one byte of `path` in place and puts its modification time back.
 void ChangeBehindTheMemo(const fs::path& path, std::uint64_t offset, char byte) {
-  struct stat before {};
-  ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  {
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(static_cast<std::streamoff>(offset));
-    file.put(byte);
-  }
-  const timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(testing::OverwriteKeepingTime(path, offset, std::string_view(&byte, 1))) << path;
 }
 
 class GradeTableMemo : public ::testing::Test {
  protected:
   void SetUp() override { station.WriteMeasurement(testing::WellCutStone()); }
   int Run() {
-    return testing::RunChild({(fs::path(KRM_BINARY_DIR) / "DOVEVOVIDIRO").string(), "--app-dir",
-                              station.root().string()})
+    return testing::RunChild({testing::ProgramFile(KRM_BINARY_DIR, "DOVEVOVIDIRO").string(),
+                              "--app-dir", station.root().string()})
         .status;
   }
   std::string Table() { return station.files().Read("windows/win_rt1.dll"); }

@@ -1,6 +1,5 @@
-// Files of the POSIX platform: a replaced output file keeps its old bytes until it is closed, and
-// a name that holds no regular file (a folder, a FIFO, a device) is never read, waited on or
-// found.
+// Files of the POSIX platform that Windows does not have: a FIFO or a device under a station
+// file's name is never read, waited on or found. (env_test.cc: what both systems share.)
 #include "platform/env_posix.h"
 
 #include <gtest/gtest.h>
@@ -10,36 +9,6 @@
 
 namespace krm::platform {
 namespace {
-
-TEST(PosixWritableFile, ReplacedFileIsCutToTheNewBytesOnlyWhenClosed) {
-  testing::TempStation station;
-  PosixEnv env;
-  station.Write("out.txt", std::string(100, '#'));
-  std::unique_ptr<WritableFile> file;
-  ASSERT_TRUE(env.OpenWritable(station.root() / "out.txt", /*append=*/false, &file).ok());
-  ASSERT_TRUE(file->Append("new\r\n").ok());
-  // A run that ends here, before the close, leaves the previous report whole.
-  EXPECT_EQ(station.Read("out.txt"), std::string(100, '#'));
-  ASSERT_TRUE(file->Close().ok());
-  EXPECT_EQ(station.Read("out.txt"), "new\r\n");
-
-  ASSERT_TRUE(env.OpenWritable(station.root() / "out.txt", /*append=*/true, &file).ok());
-  file.reset();  // closed unwritten: an appended file keeps what it had
-  EXPECT_EQ(station.Read("out.txt"), "new\r\n");
-}
-
-TEST(PosixWritableFile, LargeAppendsAreWrittenWhole) {
-  testing::TempStation station;
-  PosixEnv env;
-  std::unique_ptr<WritableFile> file;
-  ASSERT_TRUE(env.OpenWritable(station.root() / "big.txt", /*append=*/false, &file).ok());
-  const std::string big(300 * 1024, 'x');
-  ASSERT_TRUE(file->Append("a").ok());
-  ASSERT_TRUE(file->Append(big).ok());
-  ASSERT_TRUE(file->Append("b").ok());
-  ASSERT_TRUE(file->Close().ok());
-  EXPECT_EQ(station.Read("big.txt"), "a" + big + "b");
-}
 
 // Something other than a regular file under a station file's name.
 struct NotAFile {
@@ -72,7 +41,6 @@ TEST_P(NotAFileTest, IsNeitherFoundNorReadNorWaitedOn) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, NotAFileTest,
     ::testing::Values(
-        NotAFile{"Folder", [](const fs::path& at) { fs::create_directory(at); }},
         NotAFile{"Fifo", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }},
         NotAFile{"Device", [](const fs::path& at) { fs::create_symlink("/dev/zero", at); }}),
     [](const auto& info) { return std::string(info.param.name); });

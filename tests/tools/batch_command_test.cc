@@ -2,7 +2,9 @@
 // of jobs, a record with an error for a file that cannot be read (and a nonzero exit status), the
 // CSV header and quoting, and an explanation a person can read.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -31,7 +33,10 @@ class GradeCommandTest : public ::testing::Test {
   std::vector<std::string> Lines() const {
     std::vector<std::string> lines;
     std::istringstream in(output);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+      if (line.ends_with('\r')) line.pop_back();  // a line end of Windows
+      lines.push_back(line);
+    }
     return lines;
   }
   std::string Path(const fs::path& relative) const { return (dir.root() / relative).string(); }
@@ -48,17 +53,26 @@ TEST_F(GradeCommandTest, RecordsInTheOrderGivenWithErrorsForFilesThatCannotBeRea
               testing::MeasurementFile({{"STONE_ID", "S" + std::to_string(i)}}));
   }
   dir.Write("stones/notes.md", "not a measurement file");
+  std::vector<std::string> args = {"grade", "--jobs", "3", Path("missing.txt"), Path("stones")};
+  bool with_fifo = false;
+#ifndef _WIN32
+  // Last, a FIFO, which must not be waited on (Windows has none).
   ASSERT_EQ(::mkfifo(Path("pipe.txt").c_str(), 0644), 0);
-  EXPECT_EQ(
-      Station({"grade", "--jobs", "3", Path("missing.txt"), Path("stones"), Path("pipe.txt")}), 1);
+  args.push_back(Path("pipe.txt"));
+  with_fifo = true;
+#endif
+  EXPECT_EQ(Station(args), 1);
   const std::vector<std::string> lines = Lines();
-  ASSERT_EQ(lines.size(), 42u);
+  ASSERT_EQ(lines.size(), with_fifo ? 42u : 41u);
   std::vector<std::string> files;
   for (const std::string& line : lines) files.push_back(nlohmann::json::parse(line)["file"]);
   EXPECT_EQ(files.front(), Path("missing.txt"));
   EXPECT_EQ(nlohmann::json::parse(lines.front())["error"], "no such measurement file");
-  EXPECT_EQ(nlohmann::json::parse(lines.back())["error"], "not a regular file");
-  EXPECT_TRUE(std::is_sorted(files.begin() + 1, files.end() - 1));
+  if (with_fifo) {
+    EXPECT_EQ(nlohmann::json::parse(lines.back())["error"], "not a regular file");
+    files.pop_back();
+  }
+  EXPECT_TRUE(std::is_sorted(files.begin() + 1, files.end()));
   const auto stone = nlohmann::json::parse(lines[1]);
   EXPECT_EQ(stone["stone_id"], "S0");
   EXPECT_EQ(stone["cut_grade"], "Excellent");

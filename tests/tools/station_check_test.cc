@@ -3,7 +3,9 @@
 #include "tools/station_check.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <fstream>
 #include <optional>
@@ -25,7 +27,10 @@ const fs::path kDemoStone = fs::path(KRM_SOURCE_DIR) / "data" / "demo" / "Test.t
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) {
+    if (line.ends_with('\r')) line.pop_back();  // a line end of Windows
+    lines.push_back(line);
+  }
   return lines;
 }
 
@@ -33,8 +38,8 @@ std::vector<std::string> Lines(const std::string& text) {
 class CheckedStation {
  public:
   CheckedStation() : root_(tmp_.root() / "station") {
-    const std::string init = (kBin / "krm-station").string() + " init '" + root_.string() + "'";
-    EXPECT_EQ(std::system((init + " > /dev/null").c_str()), 0);
+    EXPECT_EQ(testing::RunChild({(kBin / "krm-station").string(), "init", root_.string()}).status,
+              0);
     fs::copy_file(kDemoStone, root_ / "Test.txt");
     EXPECT_EQ(
         testing::RunChild({(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root_.string()}).status,
@@ -73,9 +78,8 @@ TEST(StationCheck, WholeStationPassesEveryCheck) {
 TEST(StationCheck, FreshStationPassesWithItsGradeFilesNotJoinedYet) {
   testing::TempStation tmp;
   const fs::path root = tmp.root() / "station";
-  const std::string init = (kBin / "krm-station").string() + " init '" + root.string() + "'";
-  ASSERT_EQ(std::system((init + " > /dev/null").c_str()), 0);
-  platform::PosixEnv env;
+  ASSERT_EQ(testing::RunChild({(kBin / "krm-station").string(), "init", root.string()}).status, 0);
+  platform::DefaultEnv env;
   const std::vector<CheckLine> lines = CheckStation(env, root);
   for (const CheckLine& line : lines) EXPECT_TRUE(line.ok) << FormatCheckLine(line);
   EXPECT_EQ(FormatCheckLine(lines.at(6)),
@@ -173,6 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StationCheck, ReadOnlyDataFolderFails) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a folder the station's user cannot write needs Windows access rights, which "
+                  "Wine does not keep (it runs as the Linux user)";
+#else
   CheckedStation station;
   const fs::path data = station.root() / "data";
   // Permissions do not bind the superuser: the check then runs as an unprivileged user, from a
@@ -208,6 +216,7 @@ TEST(StationCheck, ReadOnlyDataFolderFails) {
   EXPECT_EQ(lines[8],
             "FAIL data folder: data: not writable (permission denied); let the station's user "
             "write in it, or no result of a run is written");
+#endif
 }
 
 TEST(StationCheck, UsageErrors) {

@@ -7,6 +7,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <numbers>
 #include <regex>
 #include <sstream>
 
@@ -201,8 +202,9 @@ TEST(StoneProfile, MissingHeightsComeFromTheAngles) {
   const ProfileShape s = *MeasuredProfile(record.stone.polish);
   EXPECT_TRUE(s.crown_from_angle);
   EXPECT_TRUE(s.pavilion_from_angle);
-  EXPECT_NEAR(s.crown_height, (6.5 - 6.5 * 0.57) / 2 * std::tan(34.5 * M_PI / 180), 1e-3);
-  EXPECT_NEAR(s.pavilion_depth, 6.5 / 2 * std::tan(40.8 * M_PI / 180), 1e-3);
+  EXPECT_NEAR(s.crown_height, (6.5 - 6.5 * 0.57) / 2 * std::tan(34.5 * std::numbers::pi / 180),
+              1e-3);
+  EXPECT_NEAR(s.pavilion_depth, 6.5 / 2 * std::tan(40.8 * std::numbers::pi / 180), 1e-3);
 }
 
 TEST(StoneProfile, TheNearestBetterCellMovesOnlyItsProportions) {
@@ -217,7 +219,8 @@ TEST(StoneProfile, TheNearestBetterCellMovesOnlyItsProportions) {
   EXPECT_EQ(better.crown_height, stone.crown_height);
   EXPECT_EQ(better.girdle, stone.girdle);
   EXPECT_NEAR(better.pavilion_depth / stone.pavilion_depth,
-              std::tan(41.8 * M_PI / 180) / std::tan(41.93f * M_PI / 180), 1e-6);
+              std::tan(41.8 * std::numbers::pi / 180) / std::tan(41.93f * std::numbers::pi / 180),
+              1e-6);
   EXPECT_LT(better.pavilion_depth, stone.pavilion_depth);
 
   // Cells along the other axes: the table narrows the crown at its slope, the girdle thickens.

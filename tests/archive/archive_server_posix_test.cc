@@ -1,4 +1,6 @@
 // Store and forward against a real PostgreSQL server (KRM_TEST_PG_URL; see archive_testing.h).
+// POSIX only, as the server part of the archive is: the Windows build has no PostgreSQL client
+// library, and ArchiverTest says what it does with a configured server.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
