@@ -149,7 +149,7 @@ const fs::path& DefaultStation() {
   static const fs::path root = [] {
     const fs::path station = folder.root() / "station";
     const std::string init =
-        std::string(KRM_STATION_PROGRAM) + " init '" + station.string() + "' > /dev/null";
+        std::string(KRM_STATION) + " init '" + station.string() + "' > /dev/null";
     if (std::system(init.c_str()) != 0) std::abort();
     return station;
   }();
@@ -164,7 +164,7 @@ void BM_GradeBatch20000Archive(benchmark::State& state) {
   if (!schema.url().empty()) Configure(server, schema.url());
   const std::string out = (files / "records.jsonl").string();
   auto grade = [&](const fs::path& station, bool archive) {
-    std::vector<std::string> argv = {KRM_STATION_PROGRAM, "grade", "--station", station.string()};
+    std::vector<std::string> argv = {KRM_STATION, "grade", "--station", station.string()};
     if (archive) argv.push_back("--archive");
     argv.push_back((files / "files").string());
     return Timed(argv, out);

@@ -15,7 +15,7 @@
 #include "gradetables/grade_file_join.h"
 #include "gradetables/grade_table_reader.h"
 #include "intake/station_paths.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
 #include "tools/default_grade_model.h"
 #include "tools/station_init.h"
 
@@ -30,7 +30,7 @@ const krm::intake::StationPaths& Station() {
     const fs::path root = fs::temp_directory_path() / "krm-bench-grade-files";
     fs::create_directories(root);
     krm::intake::StationPaths p(root);
-    krm::platform::PosixEnv env;
+    krm::platform::DefaultEnv env;
     std::vector<std::string> log;
     if (!krm::tools::WriteGradeTableParts(env, p.Part(1), p.Part(2), &log).ok()) {
       std::abort();
@@ -42,7 +42,7 @@ const krm::intake::StationPaths& Station() {
 
 void BM_MakeGradeTableFile(benchmark::State& state) {
   const auto& paths = Station();
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   for (auto _ : state) {
     if (krm::gradetables::MakeGradeTableFile(env, paths) != krm::gradetables::JoinResult::kJoined) {
       state.SkipWithError("join failed");

@@ -49,8 +49,8 @@ void BM_GradeProvisioned(benchmark::State& state) {
     krm::gradetables::GradeTableReader table;
     krm::gradetables::GradeTables tables;
     files.Open(&table, &tables);
-    const krm::intake::Profile file = krm::intake::Profile::Parse(
-        krm::intake::ReadMeasurement(env, run.paths.Measurement(), &run.faults));
+    const krm::intake::Profile file =
+        krm::intake::ReadMeasurement(env, run.paths.Measurement(), &run.faults);
     krm::grading::GradeMeasurement({&table, &tables, run.paths.GradeDatabase()}, file, stone,
                                    {&report, nullptr}, stamp, &run.faults);
     (void)report.Close();

@@ -10,7 +10,7 @@
 
 #include "intake/polish_data.h"
 #include "intake/profile.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ const fs::path& MeasurementFile() {
 }
 
 void BM_ReadFileBytes(benchmark::State& state) {
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   std::string contents;
   for (auto _ : state) {
     (void)env.ReadFile(MeasurementFile(), &contents);
@@ -77,7 +77,7 @@ void BM_ReadFileBytes(benchmark::State& state) {
 BENCHMARK(BM_ReadFileBytes);
 
 void BM_GetPolishData(benchmark::State& state) {
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   for (auto _ : state) {
     krm::intake::Profile profile = krm::intake::Profile::Load(env, MeasurementFile());
     krm::intake::PolishData record;
@@ -89,7 +89,7 @@ BENCHMARK(BM_GetPolishData);
 
 // The two halves of the above: parsing the file, and filling the record from the parsed file.
 void BM_ParseProfile(benchmark::State& state) {
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   std::string contents;
   (void)env.ReadFile(MeasurementFile(), &contents);
   for (auto _ : state) {
@@ -100,7 +100,7 @@ void BM_ParseProfile(benchmark::State& state) {
 BENCHMARK(BM_ParseProfile);
 
 void BM_FillRecord(benchmark::State& state) {
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   const krm::intake::Profile profile = krm::intake::Profile::Load(env, MeasurementFile());
   for (auto _ : state) {
     krm::intake::PolishData record;

@@ -1,4 +1,8 @@
 // DOVEVOVIDIRO: the grading step of the station, one stone per start.
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
+
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
@@ -6,7 +10,9 @@
 #include <string_view>
 
 #include "app/run_flow.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
+#include "platform/program_arguments.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -46,11 +52,17 @@ std::filesystem::path StationFolder(const std::filesystem::path& dir) {
   return folder;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program's arguments as UTF-8 texts.
+int Main(int argc, char** argv) {
+#ifdef M_MMAP_THRESHOLD
+  // A run holds a measurement file's bytes a few times one after the other (the grading, the
+  // export, each recut candidate). Large blocks are mapped on their own and given back when
+  // freed, rather than left resident in the heap after the first one (the allocator otherwise
+  // raises this threshold as it sees large blocks freed).
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
   std::setlocale(LC_TIME, "");
-  krm::platform::PosixEnv env;
+  krm::platform::DefaultEnv env;
   std::filesystem::path app_dir;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -61,9 +73,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--app-dir" && i + 1 < argc) {
-      app_dir = argv[++i];
+      app_dir = krm::platform::PathFromUtf8(argv[++i]);
     } else if (arg.starts_with("--app-dir=")) {
-      app_dir = std::string(arg.substr(10));
+      app_dir = krm::platform::PathFromUtf8(arg.substr(10));
     } else {
       std::fprintf(stderr, "DOVEVOVIDIRO: unexpected argument '%s'\n", argv[i]);
       return Usage(stderr, static_cast<int>(krm::app::ExitStatus::kUsage));
@@ -74,7 +86,8 @@ int main(int argc, char** argv) {
     if (app_dir.empty()) app_dir = std::filesystem::current_path();
   }
   if (!env.IsDirectory(app_dir)) {
-    std::fprintf(stderr, "DOVEVOVIDIRO: application folder '%s' does not exist\n", app_dir.c_str());
+    std::fprintf(stderr, "DOVEVOVIDIRO: application folder '%s' does not exist\n",
+                 krm::platform::Utf8(app_dir).c_str());
     return static_cast<int>(krm::app::ExitStatus::kUsage);
   }
   krm::intake::Station station(env, StationFolder(app_dir));
@@ -87,3 +100,19 @@ int main(int argc, char** argv) {
   }
   return static_cast<int>(status);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Wide arguments, so that a folder named outside the ANSI code page reaches the program whole.
+int wmain(int argc, wchar_t** argv) {
+  krm::platform::UseParentConsole();  // a window program: no console of its own
+  krm::platform::UseBinaryStandardStreams();
+  krm::platform::Utf8Argv utf8(argc, argv);
+  return Main(argc, utf8.argv());
+}
+#else
+int main(int argc, char** argv) {
+  return Main(argc, argv);
+}
+#endif

@@ -56,8 +56,6 @@ ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
     archive.Keep(nullptr);
     return export_end->status;
   }
-  (void)station.faults.Check(valdane_sp.last_failure(), "report database not written",
-                             paths.ReportDatabase());
 
   // Recut advice for a Very Good round brilliant; a candidate grading may end the run. The
   // candidates' gradings write no grade log: the first grading's block is the run's.

@@ -47,8 +47,12 @@ StationArchive::StationArchive(intake::Station& station)
 }
 
 void StationArchive::Graded(const grading::StoneState& stone) {
-  const std::string measurement =
-      intake::ReadMeasurement(station_.env, station_.paths.Measurement(), &station_.faults);
+  // The bytes as graded, for their digest and keys; a file the grading could not read was said
+  // by the grading and gives a record without keys.
+  std::string measurement;
+  if (const auto found = intake::FindStationFile(station_.env, station_.paths.Measurement())) {
+    (void)station_.env.ReadFile(*found, &measurement);
+  }
   // The grade data's digest comes when the record is kept.
   record_ = archive::NewRecord(archiver_.config().station_name, measurement, "");
   SetGrading(intake::Profile::Parse(measurement).Get(intake::kSection, "STONE_ID"), stone,

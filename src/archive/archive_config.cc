@@ -4,26 +4,9 @@
 #include <system_error>
 
 #include "intake/profile.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "platform/system.h"
 
 namespace krm::archive {
-namespace {
-
-std::string HostName() {
-#ifdef _WIN32
-  const char* name = std::getenv("COMPUTERNAME");
-  return name ? name : "";
-#else
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return "";
-  return name;
-#endif
-}
-
-}  // namespace
 
 std::filesystem::path StationFile(platform::Env& env, const std::filesystem::path& station) {
   const std::filesystem::path path = station / "station.ini";
@@ -40,7 +23,7 @@ std::string DefaultStationName(const std::filesystem::path& station) {
   if (!folder.has_filename() && folder.has_parent_path() && folder != folder.root_path()) {
     folder = folder.parent_path();
   }
-  std::string host = HostName();
+  std::string host = platform::HostName();
   if (host.empty()) host = "localhost";
   return host + "/" + folder.filename().string();
 }

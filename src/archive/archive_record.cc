@@ -2,31 +2,18 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <random>
-
-#ifdef __linux__
-#include <sys/random.h>
-#endif
 
 #include "archive/archive_json.h"
 #include "platform/env.h"
 #include "platform/sha256.h"
+#include "platform/system.h"
 #include "text/item_reader.h"
 
 namespace krm::archive {
 
 std::string NewRunId() {
   std::uint32_t words[4];
-#ifdef __linux__
-  // The kernel's random source, without the set-up of a random_device per id.
-  if (::getrandom(words, sizeof words, 0) != static_cast<ssize_t>(sizeof words))
-#endif
-  {
-    // random_device reads the system's random source (the Windows cryptographic generator
-    // there); a new one per id, so that forked runs never share a state.
-    std::random_device source;
-    for (std::uint32_t& word : words) word = source();
-  }
+  platform::SystemRandom(words, sizeof words);
   static constexpr char kHex[] = "0123456789abcdef";
   std::string id;
   id.reserve(32);

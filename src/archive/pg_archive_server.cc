@@ -3,15 +3,6 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -20,6 +11,7 @@
 #include <set>
 
 #include "archive/archive_server.h"
+#include "platform/system.h"
 
 namespace krm::archive {
 namespace {
@@ -50,20 +42,15 @@ const Libpq& LoadLibpq() {
     Libpq pq;
 #ifdef _WIN32
     constexpr const char* kName = "libpq.dll";
-    HMODULE library = ::LoadLibraryA(kName);
-    const auto find = [&](const char* name) {
-      return library ? reinterpret_cast<void*>(::GetProcAddress(library, name)) : nullptr;
-    };
 #else
     constexpr const char* kName = "libpq.so.5";
-    void* library = ::dlopen(kName, RTLD_LAZY | RTLD_LOCAL);
-    const auto find = [&](const char* name) { return library ? ::dlsym(library, name) : nullptr; };
 #endif
+    std::string why;
+    void* library = platform::LoadSharedLibrary(kName, &why);
+    const auto find = [&](const char* name) { return platform::FindSharedSymbol(library, name); };
     if (library == nullptr) {
-      pq.error = std::string("the PostgreSQL client library ") + kName + " could not be loaded";
-#ifndef _WIN32
-      if (const char* why = ::dlerror()) pq.error += std::string(": ") + why;
-#endif
+      pq.error =
+          std::string("the PostgreSQL client library ") + kName + " could not be loaded: " + why;
       return pq;
     }
 #define KRM_LIBPQ_FIND(name)                                  \

@@ -1,9 +1,5 @@
 #include "export/report_database.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -21,23 +17,28 @@ Status CreateReportDatabase(const fs::path& path, bool* created) {
 
   // The database is built under a scratch name and then linked into place, so that a half-made
   // file never appears under the real name and a file that appeared meanwhile is not replaced.
-  const fs::path scratch = path.string() + ".new";
+  const fs::path scratch = fs::path(path) += ".new";
   fs::remove(scratch, ec);
   {
     std::unique_ptr<platform::Database> db;
     Status s = platform::Database::Create(scratch, &db);
     if (s.ok()) s = db->ExecuteScript(ReportSchema());
+    // Kept in the write-ahead log from the start, so that the report program's reading never
+    // holds up a station's export.
+    if (s.ok()) s = db->UseWriteAheadLog();
     if (!s.ok()) {
       db.reset();
       fs::remove(scratch, ec);
       return Status::IoError(path.string() + ": " + s.message());
     }
   }
-  if (::link(scratch.c_str(), path.c_str()) != 0) {
-    const int err = errno;
+  std::error_code linked;
+  fs::create_hard_link(scratch, path, linked);
+  if (linked) {
     fs::remove(scratch, ec);
-    if (err == EEXIST) return Status::Ok();
-    return Status::IoError(path.string() + ": " + std::strerror(err));
+    // Another process made the database meanwhile.
+    if (linked == std::errc::file_exists || fs::exists(path, ec)) return Status::Ok();
+    return Status::IoError(path.string() + ": " + linked.message());
   }
   fs::remove(scratch, ec);
   if (created) *created = true;

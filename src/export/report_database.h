@@ -16,9 +16,10 @@ namespace krm::report_export {
 // The SQL text of data/report_schema.sql: Round1 to Round5, RoundCutSym and UserData.
 std::string_view ReportSchema();
 
-// Creates a report database at `path` from the schema. An existing file is never overwritten: it
-// is left as it is, the result is Ok and `*created` (when given) is false. The folder must exist.
-// IoError when the file cannot be made or the schema fails; nothing is left behind then.
+// Creates a report database at `path` from the schema, in the write-ahead-log mode. An existing
+// file is never overwritten: it is left as it is, the result is Ok and `*created` (when given) is
+// false. The folder must exist. IoError when the file cannot be made or the schema fails; nothing
+// is left behind then.
 Status CreateReportDatabase(const std::filesystem::path& path, bool* created = nullptr);
 
 }  // namespace krm::report_export

@@ -9,6 +9,7 @@
 #ifndef KRM_EXPORT_REPORT_ROW_H_
 #define KRM_EXPORT_REPORT_ROW_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -41,6 +42,12 @@ class ReportRow {
   Status UpdateFirst(platform::Database& db) const;
 
   const std::string& table() const { return table_; }
+  // Length of the table's longest column name: no longer name can match a column.
+  std::size_t LongestName() const {
+    std::size_t longest = 0;
+    for (const platform::Column& c : columns_) longest = std::max(longest, c.name.size());
+    return longest;
+  }
 
  private:
   // "(names) VALUES (?, ...)" parts and the bound values of the columns that are set.

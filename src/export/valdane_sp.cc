@@ -1,5 +1,6 @@
 #include "export/valdane_sp.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -9,6 +10,9 @@
 #include "text/item_reader.h"
 
 namespace krm::report_export {
+
+namespace fs = std::filesystem;
+
 namespace {
 
 // The round brilliant tables, in the order the export fills and saves them.
@@ -20,16 +24,18 @@ constexpr std::string_view kSection = "NumericalParameters";
 constexpr std::string_view kEmptyValue = "N/A";
 
 // The shape name the report program shows for the stone's cutting type.
-std::string ShapeOf(std::string_view contents) {
-  const std::string cutting_type = intake::Profile::Parse(contents).Get(kSection, "CUTTING_TYPE");
+std::string ShapeOf(const intake::Profile& measurement) {
+  const std::string cutting_type = measurement.Get(kSection, "CUTTING_TYPE");
   return cutting_type == "Brilliant" ? std::string("Round Brilliant") : cutting_type;
 }
 
 // A report table taking part in the export: its new (or current) row, when the table exists.
 struct TableRow {
+  std::string name;
   std::optional<ReportRow> row;
 
   void Load(platform::Database& db, std::string_view table) {
+    name = std::string(table);
     ReportRow loaded;
     if (ReportRow::Load(db, table, &loaded).ok()) row = std::move(loaded);
   }
@@ -38,6 +44,7 @@ struct TableRow {
 }  // namespace
 
 std::optional<intake::RunEnd> Valdane_Sp::PublicMain(intake::Station& station) {
+  FaultLog* faults = &station.faults;
   last_failure_ = Status::Ok();
   connection_.reset();
   const auto found = intake::FindStationFile(station.env, station.paths.ReportDatabase());
@@ -49,13 +56,24 @@ std::optional<intake::RunEnd> Valdane_Sp::PublicMain(intake::Station& station) {
     station.env.MessageBox(kDatabaseMissingMessage, kInformationOk, kDatabaseMissingTitle);
     return intake::RunEnd{intake::ExitStatus::kReportDatabaseMissing};
   }
-  last_failure_ = ExportPolished(station);
+  // Kept in the write-ahead log, so that the report program's reading never holds up the export.
+  // A database that cannot be switched now (another program is using it) is written in its old
+  // mode and switched by a later run.
+  (void)connection_->UseWriteAheadLog();
+  database_path_ = *found;
+  fs::path failed_at = *found;
+  last_failure_ = ExportPolished(station, &failed_at);
+  if (!last_failure_.ok()) faults->Add(kNotExported, failed_at, last_failure_);
   return std::nullopt;
 }
 
-Status Valdane_Sp::ExportPolished(intake::Station& station) {
+Status Valdane_Sp::ExportPolished(intake::Station& station, fs::path* failed_at) {
   const auto path = intake::FindStationFile(station.env, station.paths.root / "TEST.txt");
+  *failed_at = station.paths.Measurement();
   if (!path) return Status::NotFound("TEST.txt: no measurement file", "no measurement file");
+  *failed_at = *path;
+  // The shape first, so that the file's keys and its text are never held together.
+  const std::string shape = ShapeOf(intake::Profile::Load(station.env, *path));
   std::string contents;
   Status s = station.env.ReadFile(*path, &contents);
   if (!s.ok()) return s;
@@ -63,23 +81,22 @@ Status Valdane_Sp::ExportPolished(intake::Station& station) {
   // The scan: the first item is the section line; every item up to MODEL_IS_SEMI_POLISHED must
   // split into key and value, else nothing is exported.
   text::ItemReader reader(contents);
-  if (!reader.Next()) {
-    return Status::Invalid("TEST.txt: empty measurement file", "the measurement file is empty");
-  }
+  if (!reader.Next()) return Status::Invalid("TEST.txt: empty measurement file", "empty file");
   while (!reader.AtEnd()) {
     const auto kv = text::SplitItem(*reader.Next());
     if (!kv) {
-      return Status::Invalid(
-          "TEST.txt: an item without \"=\"",
-          "the measurement file holds an item without \"=\" before " + std::string(kScanStopKey));
+      return Status::Invalid("TEST.txt: an item without \"=\"",
+                             "an item without \"=\" before " + std::string(kScanStopKey));
     }
     if (kv->key == kScanStopKey) break;
   }
   // Every polished stone goes to the round brilliant tables, whatever its cutting type.
-  return ExportRoundTables(contents, ShapeOf(contents));
+  *failed_at = database_path_;
+  return ExportRoundTables(contents, shape, &station.faults);
 }
 
-Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view shape) {
+Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view shape,
+                                     FaultLog* faults) {
   platform::Database& db = *connection_;
   Status s = db.Begin();
   if (!s.ok()) return s;
@@ -96,6 +113,13 @@ Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view
   cut_sym.Load(db, kCutSymTable);
   TableRow user;
   user.Load(db, kUserTable);
+  // A report table that is missing is passed over; the stone's values it should hold are lost.
+  if (faults) {
+    for (const TableRow* table :
+         {&rounds[0], &rounds[1], &rounds[2], &rounds[3], &rounds[4], &cut_sym, &user}) {
+      if (!table->row) faults->Add(kTableNotWritten, database_path_, "no table " + table->name);
+    }
+  }
 
   for (TableRow* table : {&rounds[0], &rounds[1], &rounds[2], &rounds[3], &rounds[4], &cut_sym}) {
     if (!table->row) continue;
@@ -125,6 +149,10 @@ Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view
   // Every key goes into each round table that has a column of its name. The original saves each
   // row after every key, with all keys set so far; one insert of the finished row leaves the same
   // table, and a row is saved only once at least one key has been read.
+  std::size_t longest = 0;
+  for (const TableRow& table : rounds) {
+    if (table.row) longest = std::max(longest, table.row->LongestName());
+  }
   text::ItemReader reader(contents);
   reader.Next();
   bool saved = false;
@@ -132,12 +160,14 @@ Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view
   while (auto item = reader.Next()) {
     const auto kv = text::SplitItem(*item);
     if (!kv) continue;  // no key of its own: passed over
+    saved = true;
+    // A key longer than every column name has no column (and is not copied to find that out).
+    if (kv->key.size() > longest) continue;
     folded = FoldName(kv->key);
     const std::string_view value = kv->value.empty() ? kEmptyValue : kv->value;
     for (TableRow& table : rounds) {
       if (table.row) table.row->Set(folded, value);
     }
-    saved = true;
   }
 
   for (const TableRow& table : rounds) {

@@ -10,12 +10,14 @@
 #define KRM_EXPORT_VALDANE_SP_H_
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 #include "intake/station.h"
 #include "platform/database.h"
+#include "platform/fault_log.h"
 #include "platform/status.h"
 
 namespace krm::report_export {
@@ -24,6 +26,10 @@ namespace krm::report_export {
 inline constexpr std::string_view kDatabaseMissingMessage = "YOUR DATABASE FILE NOT EXIST.";
 inline constexpr std::string_view kDatabaseMissingTitle = "ALERT";
 inline constexpr int kInformationOk = 64;
+
+// What a fault line says when the stone did not reach the report database, or one of its tables.
+inline constexpr std::string_view kNotExported = "report database not written";
+inline constexpr std::string_view kTableNotWritten = "report table not written";
 
 // The key whose item ends the scan of the measurement file.
 inline constexpr std::string_view kScanStopKey = "MODEL_IS_SEMI_POLISHED";
@@ -36,20 +42,24 @@ class Valdane_Sp {
   // it. When the database is missing or cannot be opened, shows the "ALERT" message and gives the
   // end of the run (exit status 3): the recut advice and the follow-up must not run then. Every
   // other failure (no measurement file, an item without "=" before MODEL_IS_SEMI_POLISHED, a
-  // database error half way) leaves the report tables as they were and gives no value: the run
-  // goes on. The connection stays open as long as this object lives.
+  // database error half way, another writer holding the database past the wait) leaves the
+  // report tables as they were and gives no value: the run goes on. Such a failure, and each
+  // report table that is missing, is recorded in the station's faults. The connection stays open
+  // as long as this object lives.
   std::optional<intake::RunEnd> PublicMain(intake::Station& station);
 
   // Why the last PublicMain exported nothing; Ok after a complete export.
   const Status& last_failure() const { return last_failure_; }
 
  private:
-  // Scans the measurement file and runs the table export; the failure that stopped it, if any.
-  Status ExportPolished(intake::Station& station);
+  // Scans the measurement file and runs the table export; the failure that stopped it, if any,
+  // and in `*failed_at` the file it concerns.
+  Status ExportPolished(intake::Station& station, std::filesystem::path* failed_at);
   // Writes the items of the measurement file `contents` into the report tables.
-  Status ExportRoundTables(std::string_view contents, std::string_view shape);
+  Status ExportRoundTables(std::string_view contents, std::string_view shape, FaultLog* faults);
 
   std::unique_ptr<platform::Database> connection_;
+  std::filesystem::path database_path_;
   Status last_failure_;
 };
 

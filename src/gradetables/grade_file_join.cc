@@ -1,6 +1,7 @@
 #include "gradetables/grade_file_join.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -87,6 +88,39 @@ std::optional<JoinMemo> Remember(platform::Env& env, const fs::path& first, cons
 }
 
 }  // namespace
+
+std::string MemoText(const JoinMemo& memo) {
+  std::string text;
+  for (const platform::FileIdentity* id : {&memo.first, &memo.second, &memo.target}) {
+    for (std::int64_t field :
+         {static_cast<std::int64_t>(id->device), static_cast<std::int64_t>(id->inode),
+          static_cast<std::int64_t>(id->size), id->modified_ns, id->changed_ns}) {
+      text += std::to_string(field);
+      text += ' ';
+    }
+  }
+  text.back() = '\n';
+  return text;
+}
+
+std::optional<JoinMemo> ParseMemo(std::string_view text) {
+  std::int64_t fields[15];
+  for (std::int64_t& field : fields) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), field);
+    if (ec != std::errc()) return std::nullopt;
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  }
+  if (text != "\n") return std::nullopt;
+  JoinMemo memo;
+  platform::FileIdentity* ids[] = {&memo.first, &memo.second, &memo.target};
+  for (int i = 0; i < 3; ++i) {
+    *ids[i] = {static_cast<std::uint64_t>(fields[i * 5]),
+               static_cast<std::uint64_t>(fields[i * 5 + 1]),
+               static_cast<std::uint64_t>(fields[i * 5 + 2]), fields[i * 5 + 3], fields[i * 5 + 4]};
+  }
+  return memo;
+}
 
 JoinResult JoinParts(platform::Env& env, const fs::path& first, const fs::path& second,
                      const fs::path& target, std::optional<JoinMemo>* memo, JoinFailure* failure) {

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "intake/station_paths.h"
 #include "platform/env.h"
@@ -44,6 +46,10 @@ struct JoinFailure {
   fs::path path;
   Status status;
 };
+
+// The memo as one line of text, and back; no value for a text that is no memo.
+std::string MemoText(const JoinMemo& memo);
+std::optional<JoinMemo> ParseMemo(std::string_view text);
 
 // Writes `first` followed by `second` into `target` from its first byte on; streams in blocks of
 // kJoinBlockSize.

@@ -21,18 +21,20 @@ GradeTableReader GradeTableReader::InMemory(std::shared_ptr<const std::string> c
 
 Status GradeTableReader::ReadCell(std::int64_t cell, char* byte) const {
   if (!is_open()) return open_status_;
-  const Status beyond = Status::IoError("cell " + std::to_string(cell) + " beyond the table",
-                                        "cell " + std::to_string(cell) + " beyond the end");
-  if (cell < 0) return beyond;
+  const auto beyond = [cell] {
+    return Status::IoError("cell " + std::to_string(cell) + " beyond the table",
+                           "cell " + std::to_string(cell) + " beyond the end");
+  };
+  if (cell < 0) return beyond();
   if (cells_) {
-    if (static_cast<std::uint64_t>(cell) >= cells_->size()) return beyond;
+    if (static_cast<std::uint64_t>(cell) >= cells_->size()) return beyond();
     *byte = (*cells_)[static_cast<std::size_t>(cell)];
     return Status::Ok();
   }
   std::size_t got = 0;
   Status s = file_->ReadAt(static_cast<std::uint64_t>(cell), byte, 1, &got);
   if (!s.ok()) return s;
-  return got == 1 ? Status::Ok() : beyond;
+  return got == 1 ? Status::Ok() : beyond();
 }
 
 void GradeTableReader::Close() {

@@ -25,8 +25,18 @@ Status ReadGradeTables(const fs::path& path, GradeTables* tables) {
 Provisioning StationGradeFiles::Provide() {
   platform::Env& env = station_.env;
   const intake::StationPaths& paths = station_.paths;
+  // The first grading of a run takes the memo the last run left in the station: while the parts
+  // and the table are exactly as that join left them, the table need not be read again.
+  const bool first = !memo_read_;
+  if (first) {
+    memo_read_ = true;
+    std::string text;
+    if (env.ReadFile(paths.GradeTableMemo(), &text).ok()) table_memo_ = ParseMemo(text);
+  }
+  const std::optional<JoinMemo> before = table_memo_;
   JoinFailure failure;
   const JoinResult table = MakeGradeTableFile(env, paths, &table_memo_, &failure);
+  if (table_memo_ != before || (first && !table_memo_)) KeepMemo();
   if (table == JoinResult::kTargetNotFound) return Provisioning::kEndNow;
   if (table == JoinResult::kFailed) {
     station_.faults.Add(kTableNotValid, failure.path, failure.status);
@@ -49,6 +59,21 @@ Provisioning StationGradeFiles::Provide() {
   if (env.IsRegularFile(mark)) (void)env.RemoveFile(database);
   if (!env.IsRegularFile(database) && !JoinDatabase()) return Provisioning::kEndNow;
   return env.IsRegularFile(database) ? Provisioning::kReady : Provisioning::kDatabaseMissing;
+}
+
+void StationGradeFiles::KeepMemo() {
+  platform::Env& env = station_.env;
+  const fs::path path = station_.paths.GradeTableMemo();
+  // A memo that cannot be written only costs the next run a full join; one that is stale must
+  // not stay.
+  if (!table_memo_) {
+    if (env.IsRegularFile(path)) (void)env.RemoveFile(path);
+    return;
+  }
+  std::unique_ptr<platform::WritableFile> file;
+  if (!env.OpenWritable(path, /*append=*/false, &file).ok()) return;
+  const Status written = file->Append(MemoText(*table_memo_));
+  if (!file->Close().ok() || !written.ok()) (void)env.RemoveFile(path);
 }
 
 bool StationGradeFiles::JoinDatabase() {

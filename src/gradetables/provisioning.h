@@ -41,7 +41,8 @@ class StationGradeFiles {
  public:
   explicit StationGradeFiles(intake::Station& station) : station_(station) {}
 
-  // The start of every grading: MakeGradeTableFile whether or not the grade table file exists;
+  // The start of every grading: MakeGradeTableFile whether or not the grade table file exists
+  // (a join that finds the parts and the table as the memo of the last join says does nothing);
   // then MakeGradeDatabaseFile when windows/win_rt2.dll is not an existing file, or when a join of
   // it was cut short or left a database whose tables cannot be read; then the check that it
   // exists now.
@@ -53,11 +54,15 @@ class StationGradeFiles {
 
  private:
   bool JoinDatabase();
+  // Keeps the memo in the station for the next run (removes it when there is none).
+  void KeepMemo();
 
   intake::Station& station_;
-  // The parts and the grade table file as this run's last join left them: a later grading whose
-  // parts and table are unchanged need not join again.
+  // The parts and the grade table file as the last join left them, this run's or (from the
+  // station's memo file) the last run's: a grading whose parts and table are unchanged need not
+  // join again.
   std::optional<JoinMemo> table_memo_;
+  bool memo_read_ = false;
 };
 
 // Reads the tables of the database at `path`: an open failure or a table that cannot be read

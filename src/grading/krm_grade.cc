@@ -10,6 +10,7 @@
 #include "grading/grade_report.h"
 #include "grading/grade_rules.h"
 #include "grading/symmetry.h"
+#include "intake/facet_readings.h"
 #include "intake/measurement_keys.h"
 #include "intake/polish_data.h"
 #include "text/number_text.h"
@@ -248,9 +249,10 @@ void PaintingRule(const MeasurementKeys& keys, Grading& g) {
 
 // krm_Symmetry: the symmetry grade is the worst class of the seventeen parameters; its name goes
 // to the symmetry caption.
-void krm_Symmetry(StoneState& stone, const MeasurementKeys& keys) {
+void krm_Symmetry(StoneState& stone, const MeasurementKeys& keys,
+                  const intake::FacetReadings& facets) {
   GradeDetails& d = stone.details;
-  d.symmetry = FormSymmetryValues(keys);
+  d.symmetry = FormSymmetryValues(keys, facets);
   d.symmetry_classes = SymmetryClasses(d.symmetry);
   stone.SymmetryGrade = 1;
   for (std::int16_t c : d.symmetry_classes) stone.SymmetryGrade = std::max(stone.SymmetryGrade, c);
@@ -289,8 +291,9 @@ void GradeMeasurement(const GradeData& data, const intake::Profile& file, StoneS
   ResultFields& f = stone.fields;
   f.Label10 = "Date : " + stamp.date + "  Time : " + stamp.time;
   const MeasurementKeys keys(file);
+  const intake::FacetReadings facets(file);
   PolishData& r = stone.polish;
-  intake::GetPolishData(file, r);
+  intake::GetPolishData(file, facets, r);
   ++stone.gradings;
   stone.details = GradeDetails();
   GradeDetails& d = stone.details;
@@ -326,7 +329,7 @@ void GradeMeasurement(const GradeData& data, const intake::Profile& file, StoneS
   PaintingRule(keys, g);
   f.SetCutCaption(g.table_name);
 
-  krm_Symmetry(stone, keys);
+  krm_Symmetry(stone, keys, facets);
   FinalGrade(g);
 
   WriteGradeReport(stone, keys, out, stamp);
@@ -384,8 +387,7 @@ std::optional<intake::RunEnd> krm_Grade(intake::Station& station,
   gradetables::GradeTables tables;
   grade_files.Open(&table, &tables);
   const GradeData data{&table, &tables, station.paths.GradeDatabase()};
-  const intake::Profile file =
-      intake::Profile::Parse(intake::ReadMeasurement(env, path, &station.faults));
+  const intake::Profile file = intake::ReadMeasurement(env, path, &station.faults);
   GradeMeasurement(data, file, stone, out, stamp, &station.faults);
   return std::nullopt;
 }

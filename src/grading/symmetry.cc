@@ -68,17 +68,13 @@ std::array<float, 4> BoundsOf(Symmetry s) {
   return Findg4Limits(p.step);
 }
 
-float FacetSpread(const MeasurementKeys& keys, std::string_view prefix, int first, int last,
-                  int step) {
+float FacetSpread(std::span<const std::optional<float>> readings) {
   float max = 0;
   float min = 100;
   float value = 0;
-  std::string key(prefix);
-  for (int k = first; k <= last; k += step) {
-    key.resize(prefix.size());
-    key += std::to_string(k);
+  for (const std::optional<float>& reading : readings) {
     // An overflowing reading is a failing statement: the previous facet's value stays.
-    if (auto number = keys.Number(key)) value = RoundDecimal(*number, 1);
+    if (reading) value = *reading;
     if (value > max) max = value;
     if (value < min) min = value;
   }
@@ -92,7 +88,8 @@ std::optional<float> SymmetryDiameterSum(const MeasurementKeys& keys) {
   return text::NarrowToSingle(*min + *max);
 }
 
-SymmetryValues FormSymmetryValues(const MeasurementKeys& keys) {
+SymmetryValues FormSymmetryValues(const MeasurementKeys& keys,
+                                  const intake::FacetReadings& facets) {
   SymmetryValues v;
   const float sum = SymmetryDiameterSum(keys).value_or(0);
   using S = Symmetry;
@@ -125,13 +122,14 @@ SymmetryValues FormSymmetryValues(const MeasurementKeys& keys) {
   v[S::kGirdleVariation] = PercentOfDiameter(
       Difference(keys, "GIRDLE_WIDE_BEZEL_MM_MAX", "GIRDLE_WIDE_BEZEL_MM_MIN"), sum, 1);
 
-  v[S::kCrownAngleSpread] = FacetSpread(keys, "Crown_ANGLE_DEG_", 1, 8);
-  v[S::kPavilionAngleSpread] = FacetSpread(keys, "PAVILION_ANGLE_DEG_", 1, 8);
-  v[S::kStarAngleSpread] = FacetSpread(keys, "STAR_ANGLE_DEG_", 1, 8);
-  v[S::kStarLengthSpread] = FacetSpread(keys, "STAR_RATIO_PC_", 1, 8);
-  v[S::kUpperAngleSpread] = FacetSpread(keys, "UPPER_ANGLE_DEG_", 1, 16);
-  v[S::kLowerLengthSpread] = FacetSpread(keys, "LENGTH_GIRDLE_FACET_", 1, 15, 2);
-  v[S::kLowerAngleSpread] = FacetSpread(keys, "HALVES_ANGLE_DEG_", 1, 16);
+  using intake::FacetFamily;
+  v[S::kCrownAngleSpread] = FacetSpread(facets[FacetFamily::kCrownAngle]);
+  v[S::kPavilionAngleSpread] = FacetSpread(facets[FacetFamily::kPavilionAngle]);
+  v[S::kStarAngleSpread] = FacetSpread(facets[FacetFamily::kStarAngle]);
+  v[S::kStarLengthSpread] = FacetSpread(facets[FacetFamily::kStarRatio]);
+  v[S::kUpperAngleSpread] = FacetSpread(facets[FacetFamily::kUpperAngle]);
+  v[S::kLowerLengthSpread] = FacetSpread(facets[FacetFamily::kLowerHalfLength]);
+  v[S::kLowerAngleSpread] = FacetSpread(facets[FacetFamily::kHalvesAngle]);
   return v;
 }
 

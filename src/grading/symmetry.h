@@ -8,8 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
+#include "intake/facet_readings.h"
 #include "intake/measurement_keys.h"
 
 namespace krm::grading {
@@ -84,17 +86,16 @@ struct SymmetryValues {
   const std::optional<float>& operator[](Symmetry s) const { return value[static_cast<int>(s)]; }
 };
 
-// Forms the seventeen values from the keys of the measurement file.
-SymmetryValues FormSymmetryValues(const intake::MeasurementKeys& keys);
+// Forms the seventeen values from the keys of the measurement file and its facet readings.
+SymmetryValues FormSymmetryValues(const intake::MeasurementKeys& keys,
+                                  const intake::FacetReadings& facets);
 
 // The class of each parameter, in evaluation order.
 std::array<std::int16_t, kSymmetryParameters> SymmetryClasses(const SymmetryValues& values);
 
-// The spread of a key family PREFIXk, for k = first, first + step, ... up to last: each value
-// rounded to one place, the running maximum starting at 0 and the minimum at 100, and the
-// spread rounded to one place.
-float FacetSpread(const intake::MeasurementKeys& keys, std::string_view prefix, int first, int last,
-                  int step = 1);
+// The spread of a facet family: the readings (rounded to one place) in facet order, the running
+// maximum starting at 0 and the minimum at 100, and the spread rounded to one place.
+float FacetSpread(std::span<const std::optional<float>> readings);
 
 // The diameter sum DIAMETER_MM_MIN + DIAMETER_MM_MAX of the symmetry evaluation: the two readings
 // added as read and held in single precision. No value when a reading overflows.

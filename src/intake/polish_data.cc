@@ -5,6 +5,8 @@
 // compared with exactly these values.
 #include "intake/polish_data.h"
 
+#include "intake/facet_readings.h"
+
 #include <cmath>
 #include <optional>
 #include <string>
@@ -85,6 +87,16 @@ Single NarrowPercentOf(std::optional<double> value, float diameter) {
   return Finite(RoundDecimal(pc, 2));
 }
 
+// Mean of readings already rounded to one place, the mean rounded to `mean_places`. A reading
+// that failed is left out of the sum (its statement is skipped) but still counts in the divisor.
+Single MeanOf(std::span<const std::optional<float>> readings, int count, int mean_places) {
+  float sum = 0;
+  for (const std::optional<float>& v : readings) {
+    if (v && std::isfinite(*v) && std::isfinite(sum + *v)) sum += *v;
+  }
+  return Finite(RoundDecimal(sum / static_cast<float>(count), mean_places));
+}
+
 void Store(Single value, float& field) {
   if (value) field = *value;
 }
@@ -92,6 +104,10 @@ void Store(Single value, float& field) {
 }  // namespace
 
 void GetPolishData(const Profile& file, PolishData& r) {
+  GetPolishData(file, FacetReadings(file), r);
+}
+
+void GetPolishData(const Profile& file, const FacetReadings& facets, PolishData& r) {
   const Reader in(file);
 
   // 1. Mean diameter.
@@ -110,16 +126,16 @@ void GetPolishData(const Profile& file, PolishData& r) {
   Store(PercentOf(table, diameter), r.CALC_TABLE_PC);
 
   // 3. Facet angles.
-  Store(in.Mean("CROWN_ANGLE_DEG_", 1, 8, 1, 8, 1, 2), r.CALC_CROWN_ANGLE_DEG);
-  Store(in.Mean("PAVILION_ANGLE_DEG_", 1, 8, 1, 8, 1, 2), r.CALC_PAVILION_ANGLE_DEG);
-  Store(in.Mean("STAR_ANGLE_DEG_", 1, 8, 1, 8, 1, 2), r.CALC_STAR_ANGLE_DEG);
-  Store(in.Mean("UPPER_ANGLE_DEG_", 1, 16, 1, 16, 1, 2), r.CALC_UPPER_ANGLE_DEG);
-  Store(in.Mean("HALVES_ANGLE_DEG_", 1, 16, 1, 16, 1, 2), r.CALC_HALVES_ANGLE_DEG);
+  Store(MeanOf(facets[FacetFamily::kCrownAngle], 8, 2), r.CALC_CROWN_ANGLE_DEG);
+  Store(MeanOf(facets[FacetFamily::kPavilionAngle], 8, 2), r.CALC_PAVILION_ANGLE_DEG);
+  Store(MeanOf(facets[FacetFamily::kStarAngle], 8, 2), r.CALC_STAR_ANGLE_DEG);
+  Store(MeanOf(facets[FacetFamily::kUpperAngle], 16, 2), r.CALC_UPPER_ANGLE_DEG);
+  Store(MeanOf(facets[FacetFamily::kHalvesAngle], 16, 2), r.CALC_HALVES_ANGLE_DEG);
 
   // 4. Lengths; only the odd lower girdle facets are measured.
-  Store(in.Mean("STAR_RATIO_PC_", 1, 8, 1, 8, 1, 1), r.CALC_STAR_RATIO_PC);
+  Store(MeanOf(facets[FacetFamily::kStarRatio], 8, 1), r.CALC_STAR_RATIO_PC);
   Store(in.Mean("DEPTH_GIRDLE_FACET_", 1, 15, 2, 8, 1, 1), r.CALC_DEPTH_GIRDLE_FACET);
-  Store(in.Mean("LENGTH_GIRDLE_FACET_", 1, 15, 2, 8, 1, 1), r.CALC_LENGTH_GIRDLE_FACET);
+  Store(MeanOf(facets[FacetFamily::kLowerHalfLength], 8, 1), r.CALC_LENGTH_GIRDLE_FACET);
 
   // 5. Single values as percentages of the diameter.
   float culet = 0;

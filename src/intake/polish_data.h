@@ -72,6 +72,10 @@ struct PolishData {
 // beyond the single-precision range) is skipped and leaves its field as it was.
 void GetPolishData(const Profile& file, PolishData& record);
 
+class FacetReadings;
+// As GetPolishData, with the facet readings of `file` already read.
+void GetPolishData(const Profile& file, const FacetReadings& facets, PolishData& record);
+
 }  // namespace krm::intake
 
 #endif  // KRM_INTAKE_POLISH_DATA_H_

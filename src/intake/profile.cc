@@ -2,9 +2,17 @@
 #include "intake/profile.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace krm::intake {
 namespace {
+
+// Files are read in pieces of this size.
+constexpr std::size_t kPiece = 64 * 1024;
+// Record offsets are kept in 32 bits; the bytes of a file beyond this are not read. A record can
+// be a few bytes longer than its line, hence the margin below 4 GiB.
+constexpr std::uint64_t kMaxBytes = 0xF0000000u;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -19,158 +27,311 @@ std::string_view Trim(std::string_view s, bool (*blank)(char)) {
   return s;
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-// Calls `line` for each line of `contents`; line ends may be CR LF, LF or CR.
-template <typename F>
-void ForEachLine(std::string_view contents, F&& line) {
-  size_t start = 0;
-  while (start < contents.size()) {
-    size_t end = contents.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = contents.size();
-    line(contents.substr(start, end - start));
-    if (end < contents.size() && contents[end] == '\r' && end + 1 < contents.size() &&
-        contents[end + 1] == '\n') {
-      ++end;
-    }
-    start = end + 1;
-  }
-}
-
-}  // namespace
-
-namespace {
-
 char LowerChar(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// FNV-1a over the section number and the lower-case key.
-std::uint64_t HashOf(std::uint32_t section, std::string_view lower_key) {
-  std::uint64_t h = 1469598103934665603ull ^ section;
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = LowerChar(c);
+  return out;
+}
+
+// FNV-1a over a lower-case key, its bits mixed at the end: the high ones place the key, the low
+// ones are its tag.
+std::uint64_t HashOf(std::string_view lower_key) {
+  std::uint64_t h = 1469598103934665603ull;
   for (char c : lower_key) {
     h ^= static_cast<unsigned char>(c);
     h *= 1099511628211ull;
   }
-  return h;
+  h ^= h >> 31;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 29);
+}
+
+// The first slot of `hash` among `n`.
+std::size_t StartOf(std::uint64_t hash, std::size_t n) {
+  return static_cast<std::size_t>((static_cast<unsigned __int128>(hash) * n) >> 64);
+}
+
+// Where the first line end (CR or LF) of `text` lies; its size when there is none.
+std::size_t LineEnd(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
+  return i;
+}
+
+// Lengths in the store: seven bits a byte, low bits first, the top bit set on all but the last.
+std::size_t PutLength(char* out, std::uint64_t n) {
+  std::size_t size = 0;
+  do {
+    const auto low = static_cast<unsigned char>(n & 0x7F);
+    n >>= 7;
+    out[size++] = static_cast<char>(n != 0 ? low | 0x80 : low);
+  } while (n != 0);
+  return size;
+}
+
+std::uint64_t GetLength(std::string_view store, std::size_t* pos) {
+  std::uint64_t n = 0;
+  for (int shift = 0;; shift += 7) {
+    const auto byte = static_cast<unsigned char>(store[(*pos)++]);
+    n |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+    if ((byte & 0x80) == 0) return n;
+  }
+}
+
+// One record of the store. A section record is its length shifted left with the low bit set,
+// then the name; a key record is the key's length shifted left, the key, the value's length and
+// the value.
+struct Record {
+  bool section = false;
+  std::string_view name;   // the section name or the key
+  std::string_view value;  // a key's value
+  std::size_t next = 0;    // where the following record starts
+};
+
+Record RecordAt(std::string_view store, std::size_t pos) {
+  Record r;
+  const std::uint64_t head = GetLength(store, &pos);
+  r.section = (head & 1) != 0;
+  r.name = store.substr(pos, head >> 1);
+  pos += head >> 1;
+  if (!r.section) {
+    const std::uint64_t size = GetLength(store, &pos);
+    r.value = store.substr(pos, size);
+    pos += size;
+  }
+  r.next = pos;
+  return r;
 }
 
 }  // namespace
 
-Profile Profile::Parse(std::string_view contents) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (contents.substr(0, 3) == kByteOrderMark) contents.remove_prefix(3);
+// Turns the file's bytes, given in pieces, into the store's records. A line is collected at the
+// end of the store and, once complete, replaced in place by its record (or dropped), so that a
+// file is never held whole beside what is kept of it.
+class Profile::Reader {
+ public:
+  explicit Reader(Profile& profile) : store_(profile.store_) {}
 
-  Profile profile;
-  // Offsets are kept in 32 bits; a measurement file is a few kilobytes, and anything beyond
-  // 4 GiB is cut.
-  profile.text_.assign(contents.substr(0, 0xFFFFFFFFu));
-  std::string& text = profile.text_;
-  const char* base = text.data();
-  std::vector<Entry> found;
-  int current = -1;  // no section before the first one, and inside repeated sections
-  ForEachLine(text, [&](std::string_view raw) {
-    std::string_view line = Trim(raw, IsBlank);
-    if (line.empty() || line.front() == ';') return;
+  void Feed(std::string_view piece) {
+    if (first_) {
+      first_ = false;
+      // A UTF-8 byte-order mark would otherwise hide the first section.
+      constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+      if (piece.substr(0, 3) == kByteOrderMark) piece.remove_prefix(3);
+    }
+    if (piece.empty() || fed_ >= kMaxBytes) return;
+    if (piece.size() > kMaxBytes - fed_) piece = piece.substr(0, kMaxBytes - fed_);
+    fed_ += piece.size();
+    // A CR that ended the previous piece and an LF that starts this one are one line end.
+    if (after_cr_ && piece.front() == '\n') piece.remove_prefix(1);
+    after_cr_ = false;
+    // Line ends may be CR LF, LF or CR.
+    while (!piece.empty()) {
+      const std::size_t end = LineEnd(piece);
+      if (end == piece.size()) {
+        store_.append(piece);
+        return;
+      }
+      store_.append(piece.substr(0, end));
+      EndLine();
+      std::size_t next = end + 1;
+      if (piece[end] == '\r') {
+        if (next == piece.size()) after_cr_ = true;
+        if (next < piece.size() && piece[next] == '\n') ++next;
+      }
+      piece.remove_prefix(next);
+    }
+  }
+
+  // The last line needs no line end.
+  void Finish() {
+    if (store_.size() > line_start_) EndLine();
+  }
+
+ private:
+  void EndLine() {
+    const std::string_view raw(store_.data() + line_start_, store_.size() - line_start_);
+    const std::string_view line = Trim(raw, IsBlank);
+    if (line.empty() || line.front() == ';') return Drop();
     if (line.front() == '[') {
       std::string_view name = line.substr(1);
-      name = name.substr(0, name.find(']'));
-      std::string lower = Lower(Trim(name, IsBlank));
-      current = -1;
-      if (profile.FindSection(lower) < 0) {
-        profile.sections_.push_back(std::move(lower));
-        current = static_cast<int>(profile.sections_.size()) - 1;
-      }
-      return;
+      name = Trim(name.substr(0, name.find(']')), IsBlank);
+      in_section_ = true;
+      return Keep(name, nullptr);
     }
-    if (current < 0) return;
-    const size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return;
+    // Lines before the first section are not reachable.
+    if (!in_section_) return Drop();
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return Drop();
     const std::string_view key = Trim(line.substr(0, eq), IsBlank);
-    if (key.empty()) return;
+    if (key.empty()) return Drop();
     std::string_view value = Trim(line.substr(eq + 1), IsValueBlank);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
     }
-    value = value.substr(0, kMaxValue);
-    found.push_back(Entry{
-        static_cast<std::uint32_t>(current), static_cast<std::uint32_t>(key.data() - base),
-        static_cast<std::uint32_t>(key.size()), static_cast<std::uint32_t>(value.data() - base),
-        static_cast<std::uint32_t>(value.size())});
-  });
-  // Keys are matched in lower case; the values keep their letters.
-  for (const Entry& e : found) {
-    for (std::uint32_t i = 0; i < e.key_size; ++i) {
-      text[e.key_begin + i] = LowerChar(text[e.key_begin + i]);
-    }
+    const std::string kept(value.substr(0, kMaxValue));
+    Keep(key, &kept);
   }
-  std::size_t slots = 16;
-  while (slots < found.size() * 2) slots *= 2;
-  profile.entries_.assign(slots, Entry{0, 0, 0, 0, 0});
-  for (const Entry& e : found) profile.Insert(e, HashOf(e.section, profile.KeyOf(e)));
+
+  void Drop() { store_.resize(line_start_); }
+
+  // Writes the record of `name` (a section name, or a key with its `value`) over the line it was
+  // read from; both may overlap it.
+  void Keep(std::string_view name, const std::string* value) {
+    const std::size_t from = static_cast<std::size_t>(name.data() - store_.data());
+    const std::size_t size = name.size();
+    char head[10], tail[10];
+    const std::size_t head_size = PutLength(head, (std::uint64_t{size} << 1) | (value ? 0 : 1));
+    const std::size_t tail_size = value ? PutLength(tail, value->size()) : 0;
+    const std::size_t to = line_start_ + head_size;
+    const std::size_t end = to + size + tail_size + (value ? value->size() : 0);
+    if (store_.size() < end) store_.resize(end);
+    char* base = store_.data();
+    std::memmove(base + to, base + from, size);
+    std::memcpy(base + line_start_, head, head_size);
+    std::transform(base + to, base + to + size, base + to, LowerChar);
+    if (value) {
+      std::memcpy(base + to + size, tail, tail_size);
+      std::memcpy(base + to + size + tail_size, value->data(), value->size());
+    }
+    store_.resize(end);
+    line_start_ = end;
+  }
+
+  std::string& store_;
+  std::size_t line_start_ = 0;
+  std::uint64_t fed_ = 0;
+  bool first_ = true;
+  bool after_cr_ = false;
+  bool in_section_ = false;
+};
+
+Profile Profile::Parse(std::string_view contents) {
+  Profile profile;
+  profile.store_.reserve(std::min<std::uint64_t>(contents.size(), kMaxBytes) + 64);
+  Reader reader(profile);
+  reader.Feed(contents);
+  reader.Finish();
   return profile;
 }
 
-void Profile::Insert(const Entry& entry, std::uint64_t hash) {
-  const std::size_t mask = entries_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    Entry& slot = entries_[i];
-    if (slot.key_size == 0) {
-      slot = entry;
-      ++used_;
-      return;
-    }
-    // The first of repeated keys wins.
-    if (slot.section == entry.section && KeyOf(slot) == KeyOf(entry)) return;
-  }
-}
-
 Profile Profile::Load(platform::Env& env, const platform::fs::path& path) {
-  std::string contents;
-  if (!env.ReadFile(path, &contents).ok()) return Profile();
-  return Parse(contents);
+  Profile profile;
+  if (!Read(env, path, &profile).ok()) return Profile();
+  return profile;
 }
 
-int Profile::FindSection(std::string_view lower_name) const {
-  for (std::size_t i = 0; i < sections_.size(); ++i) {
-    if (sections_[i] == lower_name) return static_cast<int>(i);
+Status Profile::Read(platform::Env& env, const platform::fs::path& path, Profile* into) {
+  *into = Profile();
+  std::unique_ptr<platform::BinaryFile> file;
+  Status s = env.OpenBinary(path, /*create=*/false, &file);
+  if (!s.ok()) return s;
+  Profile profile;
+  // Room for what is kept, which is at most a few bytes a line more than the file; space that
+  // stays unused is never touched.
+  std::uint64_t size = 0;
+  if (file->Size(&size).ok()) {
+    profile.store_.reserve(std::min<std::uint64_t>(size + size / 16, kMaxBytes) + 64);
   }
-  return -1;
+  Reader reader(profile);
+  std::string piece(kPiece, '\0');
+  for (std::uint64_t offset = 0;;) {
+    std::size_t read = 0;
+    s = file->ReadAt(offset, piece.data(), piece.size(), &read);
+    if (!s.ok()) return s;
+    if (read == 0) break;
+    reader.Feed(std::string_view(piece.data(), read));
+    offset += read;
+  }
+  reader.Finish();
+  *into = std::move(profile);
+  return Status::Ok();
+}
+
+const Profile::Section& Profile::SectionNamed(std::string_view lower_name) const {
+  for (const Section& s : asked_) {
+    if (s.name == lower_name) return s;
+  }
+  // Only the first section of a name is searched; it ends where the next section starts.
+  Section section;
+  section.name = lower_name;
+  std::size_t keys = 0;
+  for (std::size_t pos = 0; pos < store_.size();) {
+    const Record r = RecordAt(store_, pos);
+    if (r.section) {
+      if (section.present) break;
+      if (r.name == lower_name) {
+        section.present = true;
+        section.begin = static_cast<std::uint32_t>(r.next);
+      }
+    } else if (section.present) {
+      ++keys;
+    }
+    pos = r.next;
+    if (section.present) section.end = static_cast<std::uint32_t>(pos);
+  }
+  if (keys > 0) {
+    // The first of repeated keys wins. A load of four fifths at most keeps the probes short; the
+    // tags spare most probes a look at the record itself.
+    section.slots.assign(keys + keys / 4 + 1, 0);
+    section.tags.assign(section.slots.size(), 0);
+    for (std::size_t pos = section.begin; pos < section.end;) {
+      const Record r = RecordAt(store_, pos);
+      const std::uint64_t hash = HashOf(r.name);
+      const std::size_t i = SlotOf(section, r.name, hash);
+      if (section.slots[i] == 0) {
+        section.slots[i] = static_cast<std::uint32_t>(pos) + 1;
+        section.tags[i] = static_cast<std::uint8_t>(hash);
+      }
+      pos = r.next;
+    }
+  }
+  asked_.push_back(std::move(section));
+  return asked_.back();
+}
+
+std::size_t Profile::SlotOf(const Section& section, std::string_view lower_key,
+                            std::uint64_t hash) const {
+  const std::size_t n = section.slots.size();
+  const auto tag = static_cast<std::uint8_t>(hash);
+  for (std::size_t i = StartOf(hash, n);; i = i + 1 == n ? 0 : i + 1) {
+    const std::uint32_t slot = section.slots[i];
+    if (slot == 0) return i;
+    if (section.tags[i] == tag && RecordAt(store_, slot - 1).name == lower_key) return i;
+  }
 }
 
 std::string_view Profile::Find(std::string_view section, std::string_view key) const {
-  if (entries_.empty()) return {};
-  // Names are lowered into a buffer on the stack; the grading asks a few hundred keys per file.
+  if (store_.empty()) return {};
+  // Names are lowered on the stack: the grading asks a few hundred keys of every file.
   char buffer[96];
-  const auto lower = [&buffer](std::string_view name, std::string* spill) -> std::string_view {
+  std::string spill;
+  const auto lower = [&](std::string_view name) -> std::string_view {
     name = Trim(name, IsBlank);
-    if (name.size() > sizeof buffer) {
-      *spill = Lower(name);
-      return *spill;
+    if (name.size() > sizeof buffer) return spill = Lower(name);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      const char c = name[i];
+      buffer[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    for (std::size_t i = 0; i < name.size(); ++i) buffer[i] = LowerChar(name[i]);
     return {buffer, name.size()};
   };
-  std::string spill;
-  const int s = FindSection(lower(section, &spill));
-  if (s < 0) return {};
-  const std::string_view lower_key = lower(key, &spill);
-  const std::uint32_t sec = static_cast<std::uint32_t>(s);
-  const std::size_t mask = entries_.size() - 1;
-  for (std::size_t i = HashOf(sec, lower_key) & mask;; i = (i + 1) & mask) {
-    const Entry& slot = entries_[i];
-    if (slot.key_size == 0) return {};
-    if (slot.section == sec && KeyOf(slot) == lower_key) {
-      return {text_.data() + slot.value_begin, slot.value_size};
-    }
+  // The grading asks every key of the same section: the section found last is kept by the name
+  // it was asked by.
+  if (last_asked_ < 0 || section != last_asked_name_) {
+    const Section& found = SectionNamed(lower(section));
+    last_asked_ = static_cast<int>(&found - asked_.data());
+    last_asked_name_.assign(section);
   }
+  const Section& s = asked_[static_cast<std::size_t>(last_asked_)];
+  if (s.slots.empty()) return {};
+  const std::string_view lower_key = lower(key);
+  const std::uint32_t slot = s.slots[SlotOf(s, lower_key, HashOf(lower_key))];
+  return slot == 0 ? std::string_view() : RecordAt(store_, slot - 1).value;
 }
 
 std::string Profile::Get(std::string_view section, std::string_view key) const {

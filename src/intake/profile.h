@@ -3,6 +3,12 @@
 // The lookup follows the Windows profile reader that the scanner side relies on: section and key
 // names match without regard to case, blanks around names and values are ignored, one pair of
 // enclosing quotes is removed, and at most 254 characters of a value come back.
+//
+// A measurement file is a few kilobytes, but the reader must stay small and quick on any file a
+// station may be handed. It keeps only what a lookup can reach, packed: each section name and each
+// key with its (already cut) value, never the file's other bytes; the file is read in pieces. A
+// section's key index is made when the section is first asked for, so that a file of countless
+// sections costs no more than one of countless keys.
 #ifndef KRM_INTAKE_PROFILE_H_
 #define KRM_INTAKE_PROFILE_H_
 
@@ -23,8 +29,11 @@ class Profile {
   Profile() = default;
   // Parses file contents. Never fails: lines that are no section or key are passed over.
   static Profile Parse(std::string_view contents);
-  // Reads and parses the file; a missing or unreadable file gives an empty profile.
+  // Reads and parses the file; a missing or unreadable file (or one that is no regular file)
+  // gives an empty profile.
   static Profile Load(platform::Env& env, const platform::fs::path& path);
+  // As Load, with the failure when the file cannot be opened or read (`*into` is then empty).
+  static Status Read(platform::Env& env, const platform::fs::path& path, Profile* into);
 
   // The value of `key` in `section`, "" when the section or key is missing.
   std::string Get(std::string_view section, std::string_view key) const;
@@ -32,20 +41,25 @@ class Profile {
   std::string_view Find(std::string_view section, std::string_view key) const;
 
  private:
-  // A key's and its value's place in `text_` (keys are stored in lower case there).
-  struct Entry {
-    std::uint32_t section;
-    std::uint32_t key_begin, key_size;
-    std::uint32_t value_begin, value_size;
+  class Reader;
+  // A section that has been asked for: where its keys lie in `store_` and their index.
+  struct Section {
+    std::string name;  // lower case, as asked
+    bool present = false;
+    std::uint32_t begin = 0, end = 0;
+    std::vector<std::uint32_t> slots;  // open addressing: record offset + 1, 0 for an empty slot
+    std::vector<std::uint8_t> tags;    // a few bits of each slot's key hash
   };
-  int FindSection(std::string_view lower_name) const;
-  void Insert(const Entry& entry, std::uint64_t hash);
-  std::string_view KeyOf(const Entry& e) const { return {text_.data() + e.key_begin, e.key_size}; }
+  const Section& SectionNamed(std::string_view lower_name) const;
+  // The slot that holds `lower_key`, else the empty slot where its probe ends.
+  std::size_t SlotOf(const Section& section, std::string_view lower_key, std::uint64_t hash) const;
 
-  std::string text_;                   // the file, keys lowered in place
-  std::vector<std::string> sections_;  // lower-case names, first of each name only
-  std::vector<Entry> entries_;         // open addressing; key_size 0 marks an empty slot
-  std::size_t used_ = 0;
+  // Records in file order: a section name (lower case), or a key (lower case) and its value.
+  std::string store_;
+  mutable std::vector<Section> asked_;
+  // The section the last look-up found, and the name it was asked by.
+  mutable int last_asked_ = -1;
+  mutable std::string last_asked_name_;
 };
 
 // GetString(Bookmark, KeyName, FileName) of the grading: reads `path` and answers one key. Each

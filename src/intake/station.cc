@@ -8,16 +8,13 @@ std::optional<fs::path> FindStationFile(platform::Env& env, const fs::path& path
   return found;
 }
 
-std::string ReadMeasurement(platform::Env& env, const fs::path& path, FaultLog* faults) {
-  std::string contents;
+Profile ReadMeasurement(platform::Env& env, const fs::path& path, FaultLog* faults) {
+  Profile profile;
   const std::optional<fs::path> found = FindStationFile(env, path);
-  if (!found) return contents;
-  const Status read = env.ReadFile(*found, &contents);
-  if (!read.ok()) {
-    contents.clear();
-    if (faults) faults->Add("measurement file not read", *found, read);
-  }
-  return contents;
+  if (!found) return profile;
+  const Status read = Profile::Read(env, *found, &profile);
+  if (!read.ok() && faults) faults->Add("measurement file not read", *found, read);
+  return profile;
 }
 
 }  // namespace krm::intake

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "intake/profile.h"
 #include "intake/station_paths.h"
 #include "platform/env.h"
 #include "platform/fault_log.h"
@@ -54,10 +55,10 @@ struct Station {
 // folder, a pipe, a device): such a measurement file counts as missing.
 std::optional<fs::path> FindStationFile(platform::Env& env, const fs::path& path);
 
-// The contents of the measurement file at `path` (found under any letter case). A missing file
-// reads as empty, as the profile reader gives; one that exists but cannot be read also reads as
-// empty, and is recorded in `faults` when given.
-std::string ReadMeasurement(platform::Env& env, const fs::path& path, FaultLog* faults);
+// The measurement file at `path` (found under any letter case), read by the profile reader. A
+// missing file reads as no keys, as the profile reader gives; one that exists but cannot be read
+// also reads as no keys, and is recorded in `faults` when given.
+Profile ReadMeasurement(platform::Env& env, const fs::path& path, FaultLog* faults);
 
 }  // namespace krm::intake
 

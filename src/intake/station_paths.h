@@ -19,6 +19,8 @@ struct StationPaths {
   fs::path GradeFolder() const { return root / "windows"; }
   fs::path GradeTable() const { return GradeFolder() / "win_rt1.dll"; }
   fs::path GradeDatabase() const { return GradeFolder() / "win_rt2.dll"; }
+  // The identities of the grade table's parts and of the table as the last join left them.
+  fs::path GradeTableMemo() const { return GradeFolder() / "win_rt1.dll.memo"; }
   fs::path DataFolder() const { return root / "data"; }
   fs::path Report() const { return DataFolder() / "out.txt"; }
   fs::path GradeLog() const { return DataFolder() / "grade_log.txt"; }

@@ -64,6 +64,7 @@ std::string ImmutableUri(const std::filesystem::path& path) {
 
 }  // namespace
 
+// SQLite takes file names as UTF-8, which is what path::string() gives on Windows as well.
 Status Database::Open(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
   return OpenAs(path, path.string(), SQLITE_OPEN_READWRITE, db);
 }
@@ -113,12 +114,18 @@ Status Database::OpenAs(const std::filesystem::path& path, const std::string& na
     sqlite3_close_v2(handle);
     return Status::IoError(what);
   }
-  sqlite3_busy_timeout(handle, 5000);
   std::unique_ptr<Database> opened(new Database(handle));
   // SQLite reads the header lazily; a first look at the schema tells a database from other bytes.
-  std::vector<Row> rows;
-  Status s = opened->Query("SELECT count(*) FROM sqlite_master", {}, &rows);
-  if (!s.ok()) return Status::Corrupt(path.string() + ": " + s.message(), s.reason());
+  // Only that makes a file unopenable here: a database that is locked by another writer, or that
+  // cannot be written (a read-only folder), is open all the same, and the statements that need
+  // what it withholds fail and say why. The look does not wait: a database that is busy is one.
+  const int probe =
+      sqlite3_exec(handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  const int primary = probe & 0xFF;
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+    return Status::Corrupt(path.string() + ": " + sqlite3_errmsg(handle), sqlite3_errmsg(handle));
+  }
+  sqlite3_busy_timeout(handle, kWriterWaitMs);
   *db = std::move(opened);
   return Status::Ok();
 }
@@ -130,21 +137,41 @@ Status Database::Create(const std::filesystem::path& path, std::unique_ptr<Datab
     return Status::Invalid(path.string() + ": already exists");
   }
   sqlite3* handle = nullptr;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc = sqlite3_open_v2(path.string().c_str(), &handle,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
     std::string what = path.string() + ": " + (handle ? sqlite3_errmsg(handle) : "cannot create");
     sqlite3_close_v2(handle);
     return Status::IoError(what);
   }
-  sqlite3_busy_timeout(handle, 5000);
+  sqlite3_busy_timeout(handle, kWriterWaitMs);
   db->reset(new Database(handle));
   return Status::Ok();
 }
 
 Status Database::Error(std::string_view what) const {
-  const std::string reason = sqlite3_errmsg(handle_);
-  return Status::IoError(std::string(what) + ": " + reason, reason);
+  return Status::IoError(std::string(what) + ": " + sqlite3_errmsg(handle_),
+                         sqlite3_errmsg(handle_));
+}
+
+Status Database::UseWriteAheadLog() {
+  // The change needs the database to itself for a moment. It is tried without waiting: the
+  // statements that follow would wait for the same readers or writer anyway.
+  sqlite3_busy_timeout(handle_, 0);
+  std::vector<Row> rows;
+  Status s = Query("PRAGMA journal_mode", {}, &rows);
+  const auto is_wal = [&rows] {
+    return !rows.empty() && rows[0][0] && Upper(*rows[0][0]) == "WAL";
+  };
+  if (s.ok() && !is_wal()) {
+    s = Query("PRAGMA journal_mode=WAL", {}, &rows);
+    if (s.ok() && !is_wal()) {
+      s = Status::IoError("cannot switch to the write-ahead log",
+                          "cannot switch to the write-ahead log");
+    }
+  }
+  sqlite3_busy_timeout(handle_, kWriterWaitMs);
+  return s;
 }
 
 Status Database::Query(std::string_view sql, const std::vector<Value>& params,

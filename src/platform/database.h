@@ -34,12 +34,16 @@ struct Column {
 
 class Database {
  public:
+  // How long a statement waits for another connection's write lock before it fails.
+  static constexpr int kWriterWaitMs = 5000;
+
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
   // Opens an existing database read-write. NotFound for a missing file or a folder, Corrupt for a
-  // file that is no SQLite database, IoError when it cannot be opened.
+  // file that is no SQLite database, IoError when it cannot be opened. A database that another
+  // connection holds locked, or that cannot be written, opens: its statements fail instead.
   static Status Open(const std::filesystem::path& path, std::unique_ptr<Database>* db);
   // Opens, as Open does, a database that nothing changes while it is open (the grade tables
   // database during a grading): for reading only, without file locks or journal checks.
@@ -73,6 +77,11 @@ class Database {
   Status Begin();
   Status Commit();
   Status Rollback();
+
+  // Puts the database in SQLite's write-ahead-log mode, unless it is already: readers then never
+  // block a writer, nor a writer the readers. The mode is kept in the file. An error when the
+  // change cannot be made now (another connection is using the database, the file is read-only).
+  Status UseWriteAheadLog();
 
   // Quotes an identifier for SQL ("name" with inner quotes doubled); for names the program has
   // checked against the database's real tables and columns.

@@ -1,7 +1,8 @@
 // Env: everything the station takes from the operating system, behind one interface.
 //
 // The run flow and the grading never touch the file system, the clock, the message box or the
-// process table directly; they go through an Env. PosixEnv (env_posix.h) is the real one;
+// process table directly; they go through an Env. PosixEnv (env_posix.h) and Win32Env
+// (env_win32.h) are the real ones, DefaultEnv (default_env.h) the one of the system built for;
 // tests use a RecordingEnv (tests/platform/recording_env.h) that works on a temporary station
 // folder but records message boxes and follow-up starts and fixes the clock.
 #ifndef KRM_PLATFORM_ENV_H_
@@ -71,21 +72,24 @@ class Env {
   virtual ~Env() = default;
 
   // The file the system reads under `path`: the exact name first, else a name in the same folder
-  // that differs only in letter case. No value when neither exists.
+  // that differs only in letter case. Only a regular file (or a link to one) counts: a folder, a
+  // FIFO or a device under the name is no file to read. No value when there is none.
   virtual std::optional<fs::path> FindFile(const fs::path& path) = 0;
-  // True when `path` names an existing regular file (not a folder), exact name.
+  // True when `path` names an existing regular file (not a folder, FIFO or device), exact name.
   virtual bool IsRegularFile(const fs::path& path) = 0;
   // True when `path` names an existing folder.
   virtual bool IsDirectory(const fs::path& path) = 0;
 
-  // Reads the whole file. NotFound when it does not exist, IoError when it cannot be read.
+  // Reads the whole file. NotFound when it does not exist, IoError when it cannot be read or is
+  // not a regular file (never waits on a FIFO).
   virtual Status ReadFile(const fs::path& path, std::string* contents) = 0;
   // Opens for output: `append` false replaces an existing file (its old bytes are gone once the
   // file is closed), true appends to it. The folder must exist; the file is created with the name
-  // exactly as given.
+  // exactly as given. A FIFO under the name is refused without waiting for a reader.
   virtual Status OpenWritable(const fs::path& path, bool append,
                               std::unique_ptr<WritableFile>* file) = 0;
-  // Opens for binary access; `create` makes a missing file (never shortens an existing one).
+  // Opens for binary access; `create` makes a missing file (never shortens an existing one). An
+  // error for anything but a regular file, without waiting on a FIFO.
   virtual Status OpenBinary(const fs::path& path, bool create,
                             std::unique_ptr<BinaryFile>* file) = 0;
   // Size in bytes of a regular file.

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,6 +37,26 @@ Status NotRegular(const fs::path& path, const struct stat& st) {
   return Status::IoError(path.string() + " " + reason, reason);
 }
 
+// Opens `path` with `flags` for a regular file only. The open itself never waits: a FIFO opened
+// for reading would hold the run until a writer came, so it is opened without blocking and then
+// refused like a folder or a device, whose bytes are no station file either.
+Status OpenRegular(const fs::path& path, int flags, int* fd, std::uint64_t* size = nullptr) {
+  *fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (*fd < 0) return ErrnoStatus(path, "cannot open", errno);
+  struct stat st;
+  const bool known = ::fstat(*fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    const bool folder = known && S_ISDIR(st.st_mode);
+    ::close(*fd);
+    *fd = -1;
+    const char* reason = folder ? "is a directory" : "not a regular file";
+    return Status::IoError(path.string() + ": " + reason, reason);
+  }
+  // Reads and writes of a regular file never wait, so the flag may stay.
+  if (size) *size = static_cast<std::uint64_t>(st.st_size);
+  return Status::Ok();
+}
+
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -64,8 +85,20 @@ class PosixWritableFile : public WritableFile {
 
   Status Append(std::string_view data) override {
     if (fd_ < 0) return Status::IoError("write to closed file " + path_.string());
-    buffer_.append(data);
-    return buffer_.size() >= kBufferSize ? Flush() : Status::Ok();
+    if (buffer_.size() + data.size() < kBufferSize) {
+      buffer_.append(data);
+      return Status::Ok();
+    }
+    // A large piece (a huge item of a candidate file) goes out directly rather than growing the
+    // buffer to its size.
+    Status flushed = Flush();
+    Status written = Status::Ok();
+    if (data.size() < kBufferSize) {
+      buffer_.append(data);
+    } else {
+      written = Write(data);
+    }
+    return flushed.ok() ? written : flushed;
   }
 
   Status Close() override {
@@ -87,19 +120,21 @@ class PosixWritableFile : public WritableFile {
   // Writes out the collected bytes; what cannot be written (a full disk) is dropped, so that
   // later appends still try.
   Status Flush() {
-    std::string_view data = buffer_;
-    Status result = Status::Ok();
+    Status result = Write(buffer_);
+    buffer_.clear();
+    return result;
+  }
+
+  Status Write(std::string_view data) {
     while (!data.empty()) {
       ssize_t n = ::write(fd_, data.data(), data.size());
       if (n < 0) {
         if (errno == EINTR) continue;
-        result = ErrnoStatus(path_, "cannot write", errno);
-        break;
+        return ErrnoStatus(path_, "cannot write", errno);
       }
       data.remove_prefix(static_cast<size_t>(n));
     }
-    buffer_.clear();
-    return result;
+    return Status::Ok();
   }
 
   int fd_;
@@ -155,15 +190,14 @@ class PosixBinaryFile : public BinaryFile {
 }  // namespace
 
 std::optional<fs::path> PosixEnv::FindFile(const fs::path& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return path;
+  if (IsRegularFile(path)) return path;
   fs::path folder = path.parent_path();
   const std::string name = path.filename().string();
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return std::nullopt;
   std::optional<fs::path> found;
   while (dirent* entry = ::readdir(dir)) {
-    if (SameIgnoringCase(entry->d_name, name)) {
+    if (SameIgnoringCase(entry->d_name, name) && IsRegularFile(folder / entry->d_name)) {
       found = folder / entry->d_name;
       break;
     }
@@ -184,52 +218,52 @@ bool PosixEnv::IsDirectory(const fs::path& path) {
 
 Status PosixEnv::ReadFile(const fs::path& path, std::string* contents) {
   contents->clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return ErrnoStatus(path, "cannot open", errno);
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return Status::IoError(path.string() + " is a folder", "is a directory");
-  }
-  if (st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
-  char buf[65536];
+  int fd = -1;
+  std::uint64_t size = 0;
+  Status s = OpenRegular(path, O_RDONLY, &fd, &size);
+  if (!s.ok()) return s;
+  // Read straight into the text; a file that grows meanwhile is read to its new end.
+  contents->resize(static_cast<std::size_t>(size) + 1);
+  std::size_t done = 0;
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (done == contents->size()) contents->resize(contents->size() * 2);
+    const ssize_t n = ::read(fd, contents->data() + done, contents->size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = errno;
+      const int err = errno;
       ::close(fd);
+      contents->clear();
       return ErrnoStatus(path, "cannot read", err);
     }
     if (n == 0) break;
-    contents->append(buf, static_cast<size_t>(n));
+    done += static_cast<std::size_t>(n);
   }
+  contents->resize(done);
   ::close(fd);
   return Status::Ok();
 }
 
 Status PosixEnv::OpenWritable(const fs::path& path, bool append,
                               std::unique_ptr<WritableFile>* file) {
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0);
-  int fd = ::open(path.c_str(), flags, 0666);
+  // A FIFO in the place of an output file would hold the run until some reader opened it: it is
+  // opened without waiting and refused. A device (a test's /dev/full) is written like a file.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : 0);
+  const int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return ErrnoStatus(path, "cannot open", errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+    ::close(fd);
+    return Status::IoError(path.string() + ": not a regular file", "not a regular file");
+  }
+  (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   *file = std::make_unique<PosixWritableFile>(fd, path, /*replace=*/!append);
   return Status::Ok();
 }
 
 Status PosixEnv::OpenBinary(const fs::path& path, bool create, std::unique_ptr<BinaryFile>* file) {
-  int fd = ::open(path.c_str(), (create ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0666);
-  if (fd < 0) return ErrnoStatus(path, "cannot open", errno);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    const int err = errno;
-    ::close(fd);
-    return ErrnoStatus(path, "cannot stat", err);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return NotRegular(path, st);
-  }
+  int fd = -1;
+  Status s = OpenRegular(path, create ? O_RDWR | O_CREAT : O_RDONLY, &fd);
+  if (!s.ok()) return s;
   *file = std::make_unique<PosixBinaryFile>(fd, path);
   return Status::Ok();
 }
@@ -315,52 +349,27 @@ void PosixEnv::MessageBox(std::string_view message, int /*style*/, std::string_v
 }
 
 Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
-  // The batch file runs detached (double fork, so that no zombie is left behind). A pipe that
-  // closes on exec tells whether it started: the grandchild writes its errno when it cannot.
+  // The batch file runs in its own session, in the station folder, with its standard streams on
+  // /dev/null, and is not waited for. posix_spawn reports a start that failed (a missing shell, a
+  // folder that cannot be entered) as its result.
   std::error_code ec;
   const fs::path script = fs::absolute(batch, ec);
-  int pipe_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return ErrnoStatus(batch, "cannot start", errno);
-  pid_t child = ::fork();
-  if (child < 0) {
-    const int err = errno;
-    ::close(pipe_fds[0]);
-    ::close(pipe_fds[1]);
-    return ErrnoStatus(batch, "cannot start", err);
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  for (int fd : {0, 1, 2}) {
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
   }
-  if (child == 0) {
-    ::close(pipe_fds[0]);
-    ::setsid();
-    pid_t grandchild = ::fork();
-    if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
-    int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      if (null > 2) ::close(null);
-    }
-    if (::chdir(folder.c_str()) == 0) {
-      ::execl("/bin/sh", "sh", script.c_str(), static_cast<char*>(nullptr));
-    }
-    const int err = errno;
-    (void)!::write(pipe_fds[1], &err, sizeof err);
-    ::_exit(127);
-  }
-  ::close(pipe_fds[1]);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  int err = 0;
-  ssize_t got;
-  do {
-    got = ::read(pipe_fds[0], &err, sizeof err);
-  } while (got < 0 && errno == EINTR);
-  ::close(pipe_fds[0]);
-  if (got == static_cast<ssize_t>(sizeof err)) return ErrnoStatus(batch, "cannot start", err);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return Status::IoError("cannot start " + batch.string(), "the detached start failed");
-  }
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  std::string shell = "sh", path = script.string();
+  char* argv[] = {shell.data(), path.data(), nullptr};
+  pid_t child = 0;
+  const int rc = ::posix_spawn(&child, "/bin/sh", &actions, &attributes, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (rc != 0) return ErrnoStatus(batch, "cannot start", rc);
   return Status::Ok();
 }
 

@@ -17,18 +17,30 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// The rules rewrite an item in turn; each sees the text the rules before it left. `item` views
+// either the item as read or `changed`.
+struct Item {
+  std::string_view item;
+  std::string changed;
+
+  void Replace(std::string text) {
+    changed = std::move(text);
+    item = changed;
+  }
+};
+
 // An offset item with the cap in place of its value when the exported offset exceeds it.
-void CapOffset(std::string& item, std::string_view prefix, double offset) {
-  if (StartsWith(item, prefix) && offset > kOffsetCap) {
-    item = std::string(prefix) + text::FixedDouble(kOffsetCap, 3);
+void CapOffset(Item& item, std::string_view prefix, double offset) {
+  if (StartsWith(item.item, prefix) && offset > kOffsetCap) {
+    item.Replace(std::string(prefix) + text::FixedDouble(kOffsetCap, 3));
   }
 }
 
 // A summary item with its recomputed value; a value that cannot be formed (the difference of
 // two extreme angles overflowing) leaves the item as read.
-void SetSummary(std::string& item, std::string_view prefix, double value) {
-  if (StartsWith(item, prefix) && std::isfinite(value)) {
-    item = std::string(prefix) + text::FixedDouble(value, 2);
+void SetSummary(Item& item, std::string_view prefix, double value) {
+  if (StartsWith(item.item, prefix) && std::isfinite(value)) {
+    item.Replace(std::string(prefix) + text::FixedDouble(value, 2));
   }
 }
 
@@ -40,15 +52,16 @@ Offsets ReadOffsets(const intake::Profile& measurement) {
           read("OFFSET_GIRDLE_TABLE_MM")};
 }
 
-std::string RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
-                               const Candidate& candidate) {
+void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
+                        const Candidate& candidate,
+                        const std::function<void(std::string_view)>& write) {
   const FacetStats& stats = candidate.pavilion_stats;
-  std::string out;
-  out.reserve(measurement.size() + measurement.size() / 8);
   int expected = 1;
+  // The facet key is recognised by its first 20 characters: the prefix and the facet digit.
+  std::string facet_key = std::string(kFacetPrefix) + "1";
   text::ItemReader reader(measurement);
   while (auto read = reader.Next()) {
-    std::string item(*read);
+    Item item{*read, {}};
     CapOffset(item, "OFFSET_GIRDLE_CULET_MM=", offsets.girdle_culet);
     CapOffset(item, "OFFSET_TABLE_CULET_MM=", offsets.table_culet);
     CapOffset(item, "OFFSET_GIRDLE_TABLE_MM=", offsets.girdle_table);
@@ -56,17 +69,22 @@ std::string RewriteMeasurement(std::string_view measurement, const Offsets& offs
     SetSummary(item, "PAVILION_ANGLE_DEG_MIN=", stats.min.value);
     SetSummary(item, "PAVILION_ANGLE_DEG_MAX=", stats.max.value);
     SetSummary(item, "PAVILION_ANGLE_DEG_DEV=", stats.max.value - stats.min.value);
-    if (expected <= kFacets) {
-      // The facet key is recognised by its first 20 characters: the prefix and the facet digit.
-      const std::string key = std::string(kFacetPrefix) + std::to_string(expected);
-      if (StartsWith(item, key)) {
-        item = key + "=" + candidate.pavilion[expected - 1].Text();
-        ++expected;
-      }
+    if (expected <= kFacets && StartsWith(item.item, facet_key)) {
+      item.Replace(facet_key + "=" + candidate.pavilion[expected - 1].Text());
+      ++expected;
+      facet_key = std::string(kFacetPrefix) + std::to_string(expected);
     }
-    out += item;
-    out += "\r\n";
+    write(item.item);
+    write("\r\n");
   }
+}
+
+std::string RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
+                               const Candidate& candidate) {
+  std::string out;
+  out.reserve(measurement.size() + measurement.size() / 8);
+  RewriteMeasurement(measurement, offsets, candidate,
+                     [&out](std::string_view piece) { out += piece; });
   return out;
 }
 

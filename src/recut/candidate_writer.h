@@ -4,6 +4,7 @@
 #ifndef KRM_RECUT_CANDIDATE_WRITER_H_
 #define KRM_RECUT_CANDIDATE_WRITER_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,11 @@ Offsets ReadOffsets(const intake::Profile& measurement);
 //  - the facet items PAVILION_ANGLE_DEG_1 to _8 get the candidate's entries, each only when the
 //    items of all lower facets came before it.
 // Every other item is copied as read. Never fails; a text without line ends is one line.
+// The rewritten text goes to `write` piece by piece, so that it is never held whole.
+void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
+                        const Candidate& candidate,
+                        const std::function<void(std::string_view)>& write);
+// The same rewrite as one text.
 std::string RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
                                const Candidate& candidate);
 

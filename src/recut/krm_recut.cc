@@ -26,12 +26,22 @@ class StationSteps : public RecutSteps {
     return !station_.faults.Check(copied, "measurement backup not written", backup);
   }
 
-  bool GradeCandidate(int /*attempt*/, std::string_view contents,
+  bool GradeCandidate(int /*attempt*/, const Offsets& offsets, const Candidate& candidate,
                       std::optional<intake::RunEnd>* end) override {
-    const fs::path candidate = station_.paths.Candidate();
-    platform::OutputFile file(station_.env, candidate, /*append=*/false);
-    file.Write(contents);
-    if (station_.faults.Check(file.Close(), "recut candidate not written", candidate)) return false;
+    // The candidate is written from the measurement file read anew, piece by piece, so that
+    // neither is held in memory while the candidate is graded.
+    const fs::path path = station_.paths.Candidate();
+    std::string contents;
+    const Status read = source_ ? station_.env.ReadFile(*source_, &contents)
+                                : Status::NotFound("no measurement file", "no measurement file");
+    if (station_.faults.Check(read, "recut candidate not written", source_.value_or(path))) {
+      return false;
+    }
+    platform::OutputFile file(station_.env, path, /*append=*/false);
+    RewriteMeasurement(contents, offsets, candidate,
+                       [&file](std::string_view piece) { file.Write(piece); });
+    contents = std::string();
+    if (station_.faults.Check(file.Close(), "recut candidate not written", path)) return false;
 
     platform::OutputFile report(station_.env, station_.paths.CandidateReport(), /*append=*/false);
     if (!report.is_open()) {
@@ -39,7 +49,7 @@ class StationSteps : public RecutSteps {
                                   report.path());
       return false;
     }
-    *end = grade_(candidate, report);
+    *end = grade_(path, report);
     (void)station_.faults.Check(report.Close(), "recut candidate report not written",
                                 report.path());
     return !*end;
@@ -88,41 +98,40 @@ std::vector<std::string> SuccessLines(const grading::StoneState& stone, const Re
   return lines;
 }
 
-RecutAdvice AdviseRecut(grading::StoneState& stone, const intake::Profile& measurement,
-                        std::string_view contents, RecutSteps& steps,
-                        std::optional<intake::RunEnd>* end) {
+RecutAdvice PlanRecut(const grading::StoneState& stone, const intake::Profile& measurement) {
   RecutAdvice advice;
-  const std::int16_t initial_grade = stone.OverallCutClass;
-  advice.eligibility = CheckEligibility(initial_grade, measurement);
+  advice.eligibility = CheckEligibility(stone.OverallCutClass, measurement);
   if (advice.eligibility != Eligibility::kEligible) {
     for (std::string_view line : RefusalLines(advice.eligibility)) advice.lines.emplace_back(line);
     advice.completed = true;
     return advice;
   }
-
   advice.plan = MakePlan(ReadFacets(measurement));
-  if (!steps.BackUp()) return advice;
-  const Offsets offsets = ReadOffsets(measurement);
+  advice.offsets = ReadOffsets(measurement);
+  return advice;
+}
 
+void TryCandidates(grading::StoneState& stone, RecutSteps& steps, RecutAdvice* advice,
+                   std::optional<intake::RunEnd>* end) {
+  if (advice->eligibility != Eligibility::kEligible || !steps.BackUp()) return;
+  const std::int16_t initial_grade = stone.OverallCutClass;
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-    Candidate candidate = MakeCandidate(advice.plan, attempt);
-    const std::string file = RewriteMeasurement(contents, offsets, candidate);
-    if (!steps.GradeCandidate(attempt, file, end)) return advice;
-    advice.attempts = attempt;
+    Candidate candidate = MakeCandidate(advice->plan, attempt);
+    if (!steps.GradeCandidate(attempt, advice->offsets, candidate, end)) return;
+    advice->attempts = attempt;
     if (stone.OverallCutClass != initial_grade) {
-      advice.cut_caption = stone.fields.CutCaption();
-      advice.symmetry_caption = stone.fields.SymmetryCaption();
-      advice.lines =
-          SuccessLines(stone, advice.plan, candidate, advice.cut_caption, advice.symmetry_caption);
-      advice.candidate = std::move(candidate);
-      advice.successful_attempt = attempt;
-      advice.completed = true;
-      return advice;
+      advice->cut_caption = stone.fields.CutCaption();
+      advice->symmetry_caption = stone.fields.SymmetryCaption();
+      advice->lines = SuccessLines(stone, advice->plan, candidate, advice->cut_caption,
+                                   advice->symmetry_caption);
+      advice->candidate = std::move(candidate);
+      advice->successful_attempt = attempt;
+      advice->completed = true;
+      return;
     }
   }
-  for (std::string_view line : GiveUpLines()) advice.lines.emplace_back(line);
-  advice.completed = true;
-  return advice;
+  for (std::string_view line : GiveUpLines()) advice->lines.emplace_back(line);
+  advice->completed = true;
 }
 
 RecutAdvice krm_Recut(intake::Station& station, grading::StoneState& stone,
@@ -135,15 +144,13 @@ RecutAdvice krm_Recut(intake::Station& station, grading::StoneState& stone,
     return RecutAdvice{};
   }
 
-  // The measurement file is read once: its keys for the checks and facets, its bytes for the
-  // candidate files. A missing file reads as no keys, as the profile reader gives.
+  // The measurement file's keys for the checks, the facets and the offsets; a missing file reads
+  // as no keys, as the profile reader gives. They are dropped before the first candidate.
   const std::optional<fs::path> source = intake::FindStationFile(env, station.paths.Measurement());
-  const std::string contents =
-      intake::ReadMeasurement(env, station.paths.Measurement(), &station.faults);
-  const intake::Profile measurement = intake::Profile::Parse(contents);
-
+  RecutAdvice advice =
+      PlanRecut(stone, intake::ReadMeasurement(env, station.paths.Measurement(), &station.faults));
   StationSteps steps(station, source, grade);
-  RecutAdvice advice = AdviseRecut(stone, measurement, contents, steps, end);
+  TryCandidates(stone, steps, &advice, end);
   for (const std::string& line : advice.lines) verdict.WriteLine(line);
   (void)station.faults.Check(verdict.Close(), "recut advice not written", verdict.path());
   return advice;

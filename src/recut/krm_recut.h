@@ -2,10 +2,10 @@
 // written as rewritten copies of the measurement file and graded in full; the first candidate
 // whose cut grade differs from the stone's ends the search.
 //
-// AdviseRecut is the advice itself, the same at a station and in a batch; what differs is how a
-// candidate is kept and graded (RecutSteps). krm_Recut is the station's advice: it writes the
-// backup copy test_copy.txt, each candidate to test_1.txt, its grading report to data/out_1.txt
-// and the verdict to data/recut.txt.
+// PlanRecut and TryCandidates are the advice itself, the same at a station and in a batch; what
+// differs is how a candidate is kept and graded (RecutSteps). krm_Recut is the station's advice: it
+// writes the backup copy test_copy.txt, each candidate to test_1.txt, its grading report to
+// data/out_1.txt and the verdict to data/recut.txt.
 #ifndef KRM_RECUT_KRM_RECUT_H_
 #define KRM_RECUT_KRM_RECUT_H_
 
@@ -19,6 +19,7 @@
 #include "intake/profile.h"
 #include "intake/station.h"
 #include "platform/output_file.h"
+#include "recut/candidate_writer.h"
 #include "recut/eligibility.h"
 #include "recut/facets.h"
 
@@ -32,10 +33,11 @@ class RecutSteps {
   virtual ~RecutSteps() = default;
   // Keeps the backup copy of the measurement file; false ends the advice there.
   virtual bool BackUp() = 0;
-  // Keeps the candidate measurement file `contents` of attempt `attempt` and grades it into the
-  // stone. False when the candidate could not be kept or graded (the advice ends there); `*end`
-  // is set when the grading ended the run.
-  virtual bool GradeCandidate(int attempt, std::string_view contents,
+  // Writes the candidate measurement file of attempt `attempt` (the measurement file rewritten by
+  // RewriteMeasurement with `offsets` and `candidate`) and grades it into the stone. False when the
+  // candidate could not be written or graded (the advice ends there); `*end` is set when the
+  // grading ended the run.
+  virtual bool GradeCandidate(int attempt, const Offsets& offsets, const Candidate& candidate,
                               std::optional<intake::RunEnd>* end) = 0;
 };
 
@@ -49,6 +51,7 @@ struct RecutAdvice {
   bool completed = false;
   int attempts = 0;  // candidates graded
   RecutPlan plan;
+  Offsets offsets;
   // The candidate that changed the grade, with the captions its grading gave.
   std::optional<Candidate> candidate;
   int successful_attempt = 0;
@@ -56,12 +59,18 @@ struct RecutAdvice {
   std::string symmetry_caption;
 };
 
-// Runs the advice on the stone that its first grading left in `stone` (its OverallCutClass and
-// saved captions). `measurement` and `contents` are the measurement file, parsed and as bytes.
-// Gives the end of the run in `*end` when a candidate grading ended it.
-RecutAdvice AdviseRecut(grading::StoneState& stone, const intake::Profile& measurement,
-                        std::string_view contents, RecutSteps& steps,
-                        std::optional<intake::RunEnd>* end);
+// The first half of the advice, on the stone that its first grading left in `stone` (its
+// OverallCutClass): the eligibility checks and, for an eligible stone, the ranking of its facets
+// and the offsets, all read from `measurement`. A stone that is not eligible has its verdict
+// lines; an eligible one goes on with TryCandidates, which no longer needs the measurement file's
+// keys.
+RecutAdvice PlanRecut(const grading::StoneState& stone, const intake::Profile& measurement);
+
+// The second half: the backup copy and up to five candidates, each written and graded by `steps`,
+// until one changes the grade. Gives the end of the run in `*end` when a candidate grading ended
+// it.
+void TryCandidates(grading::StoneState& stone, RecutSteps& steps, RecutAdvice* advice,
+                   std::optional<intake::RunEnd>* end);
 
 // Grades a candidate at the station: the candidate file's path, the report file opened for it.
 using StationGrader = std::function<std::optional<intake::RunEnd>(

@@ -9,6 +9,7 @@
 #include "archive/archiver.h"
 #include "archive/local_archive.h"
 #include "platform/fault_log.h"
+#include "platform/program_arguments.h"
 
 namespace krm::tools {
 
@@ -35,7 +36,7 @@ std::optional<Options> Parse(const std::vector<std::string_view>& args, bool wit
     if (i + 1 >= args.size()) return std::nullopt;
     const std::string_view value = args[i + 1];
     if (args[i] == "--station" && !value.empty()) {
-      options.station = std::string(value);
+      options.station = platform::PathFromUtf8(value);
     } else if (args[i] == "--limit" && with_limit) {
       const auto [end, ec] =
           std::from_chars(value.data(), value.data() + value.size(), options.limit);

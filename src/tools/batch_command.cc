@@ -1,7 +1,5 @@
 #include "tools/batch_command.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -12,7 +10,9 @@
 #include <thread>
 
 #include "gradetables/main_fnc.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
+#include "platform/program_arguments.h"
+#include "platform/system.h"
 #include "text/code_page.h"
 #include "text/number_text.h"
 
@@ -72,7 +72,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string_view>& args, b
     const std::string_view arg = args[i];
     const bool has_value = i + 1 < args.size();
     if (arg == "--station" && has_value) {
-      o.station = fs::path(std::string(args[++i]));
+      o.station = platform::PathFromUtf8(args[++i]);
     } else if (batch && arg == "--format" && has_value) {
       const std::string_view f = args[++i];
       if (f == "jsonl") {
@@ -90,7 +90,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string_view>& args, b
     } else if (arg.starts_with("-") && arg != "-") {
       return std::nullopt;
     } else {
-      o.paths.emplace_back(std::string(arg));
+      o.paths.push_back(platform::PathFromUtf8(arg));
     }
   }
   if (o.paths.empty() || (!batch && o.paths.size() != 1)) return std::nullopt;
@@ -153,14 +153,13 @@ StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const Bat
                       std::string* contents) {
   const std::string name = item.path.string();
   if (item.error) return FailedRecord(name, *item.error);
-  if (!env.IsRegularFile(item.path)) {
-    return FailedRecord(name,
-                        env.IsDirectory(item.path) ? "is a directory" : "no such measurement file");
-  }
   std::string read_contents;
   if (contents == nullptr) contents = &read_contents;
   const Status read = env.ReadFile(item.path, contents);
-  if (!read.ok()) return FailedRecord(name, read.reason());
+  if (!read.ok()) {
+    const bool missing = read.code() == Status::Code::kNotFound;
+    return FailedRecord(name, missing ? "no such measurement file" : read.reason());
+  }
   return GradeStone(data, name, *contents);
 }
 
@@ -168,38 +167,50 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
                        const std::vector<BatchItem>& items, RecordFormat format, int jobs,
                        std::FILE* out, std::FILE* progress, BatchArchive* archive) {
   if (format == RecordFormat::kCsv) std::fputs(CsvLine(CsvHeader()).c_str(), out);
-  // Records are written in the order of the items; a worker runs at most `window` items ahead of
-  // the writer, so that memory stays bounded whatever the number of files.
-  const std::size_t window = static_cast<std::size_t>(jobs) * 32;
+  // Workers take the items in runs of `kRun` and hand each run's records over as one text, so that
+  // threads meet once a run, not once a stone. Runs are written in the order of the items; a
+  // worker runs at most `window` runs ahead of the writer, so that memory stays bounded whatever
+  // the number of files.
+  constexpr std::size_t kRun = 16;
+  const std::size_t runs = (items.size() + kRun - 1) / kRun;
+  const std::size_t window = static_cast<std::size_t>(jobs) * 4;
   std::mutex mutex;
   std::condition_variable ready, room;
-  // A graded item's line, and its archive record when the batch keeps them.
+  // A run's records as one text, and their archive records when the batch keeps them.
   struct Done {
-    std::string line;
-    std::optional<BatchArchive::Pending> kept;
+    std::string text;
+    std::vector<BatchArchive::Pending> kept;
   };
-  std::deque<std::optional<Done>> pending;  // items from `written` on
+  std::deque<std::optional<Done>> pending;  // runs from `written` on
   std::size_t written = 0, next = 0, errors = 0;
 
   auto work = [&] {
     for (;;) {
-      std::size_t i;
+      std::size_t run;
       {
         std::unique_lock lock(mutex);
-        room.wait(lock, [&] { return next >= items.size() || next < written + window; });
-        if (next >= items.size()) return;
-        i = next++;
+        room.wait(lock, [&] { return next >= runs || next < written + window; });
+        if (next >= runs) return;
+        run = next++;
       }
-      std::string contents;
-      const StoneRecord record = GradeItem(env, data, items[i], &contents);
-      Done done{Serialized(record, format), std::nullopt};
-      if (archive) done.kept = archive->Record(record, std::move(contents));
+      Done done;
+      std::size_t failed = 0;
+      for (std::size_t i = run * kRun; i < std::min(items.size(), (run + 1) * kRun); ++i) {
+        std::string contents;
+        const StoneRecord record = GradeItem(env, data, items[i], archive ? &contents : nullptr);
+        if (record.error) ++failed;
+        done.text += Serialized(record, format);
+        if (!archive) continue;
+        if (auto kept = archive->Record(record, std::move(contents))) {
+          done.kept.push_back(std::move(*kept));
+        }
+      }
       std::lock_guard lock(mutex);
-      if (record.error) ++errors;
-      const std::size_t slot = i - written;
+      errors += failed;
+      const std::size_t slot = run - written;
       if (pending.size() <= slot) pending.resize(slot + 1);
       pending[slot] = std::move(done);
-      ready.notify_one();
+      if (slot == 0) ready.notify_one();
     }
   };
   std::vector<std::thread> workers;
@@ -207,21 +218,21 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
 
   Progress shown(progress, items.size());
   std::unique_lock lock(mutex);
-  while (written < items.size()) {
+  while (written < runs) {
     ready.wait(lock, [&] { return !pending.empty() && pending.front(); });
     Done done = std::move(*pending.front());
     pending.pop_front();
     ++written;
     room.notify_all();
     lock.unlock();
-    std::fwrite(done.line.data(), 1, done.line.size(), out);
-    if (done.kept) archive->Add(std::move(*done.kept));
-    shown.Update(written);
+    std::fwrite(done.text.data(), 1, done.text.size(), out);
+    for (BatchArchive::Pending& kept : done.kept) archive->Add(std::move(kept));
+    shown.Update(std::min(items.size(), written * kRun));
     lock.lock();
   }
   lock.unlock();
   for (std::thread& t : workers) t.join();
-  if (!items.empty()) shown.Update(written, /*last=*/true);
+  if (!items.empty()) shown.Update(items.size(), /*last=*/true);
   std::fflush(out);
   return errors;
 }
@@ -232,11 +243,11 @@ int GradeCommand(const std::vector<std::string_view>& args) {
     std::fputs(kGradeUsage.data(), stderr);
     return 64;
   }
-  platform::PosixEnv env;
+  platform::DefaultEnv env;
   const std::optional<LoadedGradeData> data = LoadData(env, *o);
   if (!data) return 2;
   const std::vector<BatchItem> items = ListMeasurementFiles(env, o->paths);
-  std::FILE* progress = ::isatty(STDERR_FILENO) ? stderr : nullptr;
+  std::FILE* progress = platform::IsTerminal(stderr) ? stderr : nullptr;
   // The archive of the station, or of the current folder when the batch has none.
   std::optional<BatchArchive> archive;
   if (o->archive) archive.emplace(env, o->station.value_or("."), *data);
@@ -318,7 +329,7 @@ int ExplainCommand(const std::vector<std::string_view>& args) {
     std::fputs(kExplainUsage.data(), stderr);
     return 64;
   }
-  platform::PosixEnv env;
+  platform::DefaultEnv env;
   const std::optional<LoadedGradeData> data = LoadData(env, *o);
   if (!data) return 2;
   const StoneRecord record = GradeItem(env, *data, BatchItem{o->paths[0], std::nullopt});

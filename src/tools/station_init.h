@@ -15,10 +15,19 @@
 
 namespace krm::tools {
 
-// The follow-up batch file of a fresh station: it appends one line to data/krm5_ran.txt.
+// The follow-up batch file of a fresh station: it appends one line to data/krm5_ran.txt. On
+// Windows cmd runs it (the redirection stands first: a digit right before ">>" would name a
+// stream), elsewhere /bin/sh.
+#ifdef _WIN32
+inline constexpr std::string_view kFollowUpScript =
+    "@echo off\r\n"
+    "rem Follow-up of the grading step. This default only records that it ran.\r\n"
+    ">> data\\krm5_ran.txt echo KRM_5.bat ran %DATE% %TIME%\r\n";
+#else
 inline constexpr std::string_view kFollowUpScript =
     "# Follow-up of the grading step. This default only records that it ran.\n"
     "echo \"KRM_5.bat ran $(date '+%Y-%m-%d %H:%M:%S')\" >> data/krm5_ran.txt\n";
+#endif
 
 // How a lay-out ended.
 enum class InitResult {

@@ -12,24 +12,48 @@ namespace {
 using gradetables::AxisIndex;
 using gradetables::GridOf;
 using grading::Symmetry;
-using nlohmann::ordered_json;
+using ordered_json = nlohmann::json;
 using text::Cp1252ToUtf8;
 
-// The advice's steps in memory: the candidate file is graded from its text.
+// The advice's steps in memory: the candidate file is made from the measurement file's text and
+// graded from its own text. Attempts 4 and 5 make the files of attempts 1 and 2 again (crown
+// changes are never written); a file graded before gives the grades it gave then, since what a
+// candidate's grading carries over from the earlier gradings of the stone (the band of a look-up
+// that finds none, the pavilion index of an angle off the grid, the weight note) is the same for
+// files that differ in pavilion angles only.
 class MemorySteps : public recut::RecutSteps {
  public:
-  MemorySteps(const LoadedGradeData& data, grading::StoneState& stone)
-      : data_(data), stone_(stone) {}
+  MemorySteps(const LoadedGradeData& data, std::string_view measurement, grading::StoneState& stone)
+      : data_(data), measurement_(measurement), stone_(stone) {}
   bool BackUp() override { return true; }
-  bool GradeCandidate(int, std::string_view contents, std::optional<intake::RunEnd>*) override {
+  bool GradeCandidate(int, const recut::Offsets& offsets, const recut::Candidate& candidate,
+                      std::optional<intake::RunEnd>*) override {
+    std::string contents = recut::RewriteMeasurement(measurement_, offsets, candidate);
+    for (const Graded& before : graded_) {
+      if (before.contents != contents) continue;
+      stone_.OverallCutClass = before.cut_class;
+      stone_.SymmetryGrade = before.symmetry_class;
+      stone_.fields.SetCutCaption(before.cut_caption);
+      stone_.fields.SetSymmetryCaption(before.symmetry_caption);
+      return true;
+    }
     grading::GradeMeasurement(data_.View(), intake::Profile::Parse(contents), stone_, {}, {},
                               nullptr);
+    graded_.push_back({std::move(contents), stone_.OverallCutClass, stone_.SymmetryGrade,
+                       stone_.fields.CutCaption(), stone_.fields.SymmetryCaption()});
     return true;
   }
 
  private:
+  struct Graded {
+    std::string contents;
+    std::int16_t cut_class, symmetry_class;
+    std::string cut_caption, symmetry_caption;
+  };
   const LoadedGradeData& data_;
+  std::string_view measurement_;
   grading::StoneState& stone_;
+  std::vector<Graded> graded_;
 };
 
 // A number as the station writes it (its shortest text), read back for JSON.
@@ -64,22 +88,26 @@ ordered_json ExplanationJson(const grading::Explanation& e) {
       if (to == view.index) continue;
       changes[std::string(GridOf(view.axis).name)] = Number(GridOf(view.axis).Point(to));
     }
-    better = {{"class", e.nearest_better->grade_class},
-              {"steps", e.nearest_better->steps},
-              {"cell", gradetables::CellNumber(e.nearest_better->index)},
-              {"changes", std::move(changes)}};
+    better["class"] = e.nearest_better->grade_class;
+    better["steps"] = e.nearest_better->steps;
+    better["cell"] = gradetables::CellNumber(e.nearest_better->index);
+    better["changes"] = std::move(changes);
   }
   auto rule = [](const grading::RuleOutcome& r) {
-    return ordered_json{{"rule", grading::RuleName(r.rule)},
-                        {"class", Class(r.limit)},
-                        {"numbers", Cp1252ToUtf8(r.numbers)}};
+    ordered_json o = ordered_json::object();
+    o["rule"] = grading::RuleName(r.rule);
+    o["class"] = Class(r.limit);
+    o["numbers"] = Cp1252ToUtf8(r.numbers);
+    return o;
   };
   ordered_json acted = ordered_json::array();
   for (const grading::RuleOutcome& r : e.acted) acted.push_back(rule(r));
-  return {{"verdict", Cp1252ToUtf8(e.verdict)},
-          {"final_rule", rule(e.final_rule)},
-          {"rules", std::move(acted)},
-          {"nearest_better", std::move(better)}};
+  ordered_json explanation = ordered_json::object();
+  explanation["verdict"] = Cp1252ToUtf8(e.verdict);
+  explanation["final_rule"] = rule(e.final_rule);
+  explanation["rules"] = std::move(acted);
+  explanation["nearest_better"] = std::move(better);
+  return explanation;
 }
 
 }  // namespace
@@ -94,12 +122,27 @@ StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::strin
   stone.saved_cut_caption = stone.fields.CutCaption();
   stone.saved_symmetry_caption = stone.fields.SymmetryCaption();
   record.explanation = grading::Explain(stone, data.table);
+  record.facets = recut::ReadFacets(measurement);
+  for (gradetables::Axis axis : gradetables::kAllAxes) {
+    const int a = AxisIndex(axis);
+    gradetables::GridIndexes at = stone.details.index;
+    std::vector<std::int16_t>& line = record.axis_classes[a];
+    line.resize(GridOf(axis).points);
+    for (at[a] = 0; at[a] < GridOf(axis).points; ++at[a]) {
+      char byte = 0;
+      const bool read = data.table.ReadCell(gradetables::CellNumber(at), &byte).ok();
+      line[at[a]] = read && byte >= '1' && byte <= '5' ? static_cast<std::int16_t>(byte - '0') : 0;
+    }
+  }
 
   // The candidates grade a copy, so that the record keeps the stone's own grading.
-  grading::StoneState candidates = stone;
-  MemorySteps steps(data, candidates);
-  std::optional<intake::RunEnd> end;
-  record.recut = recut::AdviseRecut(candidates, measurement, contents, steps, &end);
+  record.recut = recut::PlanRecut(stone, measurement);
+  if (record.recut.eligibility == recut::Eligibility::kEligible) {
+    grading::StoneState candidates = stone;
+    MemorySteps steps(data, contents, candidates);
+    std::optional<intake::RunEnd> end;
+    recut::TryCandidates(candidates, steps, &record.recut, &end);
+  }
   return record;
 }
 
@@ -131,48 +174,54 @@ ordered_json ToJson(const StoneRecord& record) {
   ordered_json proportions = ordered_json::object();
   for (const grading::AxisView& view : record.explanation.axes) {
     auto neighbour = [](const std::optional<double>& value, const std::optional<std::int16_t>& c) {
-      if (!value) return ordered_json(nullptr);
-      return ordered_json{{"value", Number(*value)}, {"class", c ? ordered_json(*c) : nullptr}};
+      ordered_json n = nullptr;
+      if (!value) return n;
+      n["value"] = Number(*value);
+      n["class"] = Class(c.value_or(0));
+      return n;
     };
-    proportions[std::string(GridOf(view.axis).name)] = {
-        {"averaged", Number(view.averaged)},
-        {"snapped", Cp1252ToUtf8(s.fields.SnappedText(view.axis))},
-        {"index", view.index},
-        {"below", neighbour(view.below_value, view.below_class)},
-        {"above", neighbour(view.above_value, view.above_class)},
-        {"limits", view.limits}};
+    ordered_json& p = proportions[std::string(GridOf(view.axis).name)];
+    p["averaged"] = Number(view.averaged);
+    p["snapped"] = Cp1252ToUtf8(s.fields.SnappedText(view.axis));
+    p["index"] = view.index;
+    p["below"] = neighbour(view.below_value, view.below_class);
+    p["above"] = neighbour(view.above_value, view.above_class);
+    p["limits"] = view.limits;
   }
-  j["proportions"] = proportions;
+  j["proportions"] = std::move(proportions);
   j["cell"] = d.cell;
   ordered_json messages = ordered_json::array();
   for (const std::string& m : s.messages) messages.push_back(Cp1252ToUtf8(m));
-  j["messages"] = messages;
+  j["messages"] = std::move(messages);
   j["girdle_limit_text"] = Cp1252ToUtf8(s.GirdleLimitText);
   j["degrade_text"] = Cp1252ToUtf8(s.DegradeText);
   j["symmetry_text"] = Cp1252ToUtf8(s.SymmetryText);
   ordered_json symmetry = ordered_json::object();
   for (int i = 0; i < grading::kSymmetryParameters; ++i) {
-    symmetry[std::string(grading::kSymmetryTable[i].name)] = {
-        {"value", Number(d.symmetry.value[i])}, {"class", d.symmetry_classes[i]}};
+    ordered_json& parameter = symmetry[std::string(grading::kSymmetryTable[i].name)];
+    parameter["value"] = Number(d.symmetry.value[i]);
+    parameter["class"] = d.symmetry_classes[i];
   }
-  j["symmetry"] = symmetry;
+  j["symmetry"] = std::move(symmetry);
   const recut::RecutAdvice& advice = record.recut;
-  ordered_json recut = {{"verdict", RecutVerdict(advice)},
-                        {"message", Cp1252ToUtf8(RecutMessage(advice))},
-                        {"candidates_graded", advice.attempts}};
+  ordered_json recut = ordered_json::object();
+  recut["verdict"] = RecutVerdict(advice);
+  recut["message"] = Cp1252ToUtf8(RecutMessage(advice));
+  recut["candidates_graded"] = advice.attempts;
   if (advice.candidate) {
     ordered_json pavilion = ordered_json::array(), crown = ordered_json::array();
     for (const recut::FacetEntry& e : advice.candidate->pavilion) pavilion.push_back(e.Text());
     for (const recut::FacetEntry& e : advice.candidate->crown) crown.push_back(e.Text());
-    recut["candidate"] = {{"attempt", advice.successful_attempt},
-                          {"cut_grade", Cp1252ToUtf8(advice.cut_caption)},
-                          {"symmetry_grade", advice.symmetry_caption},
-                          {"pavilion_angles", pavilion},
-                          {"crown_angles", crown}};
+    ordered_json& candidate = recut["candidate"];
+    candidate["attempt"] = advice.successful_attempt;
+    candidate["cut_grade"] = Cp1252ToUtf8(advice.cut_caption);
+    candidate["symmetry_grade"] = advice.symmetry_caption;
+    candidate["pavilion_angles"] = std::move(pavilion);
+    candidate["crown_angles"] = std::move(crown);
   } else {
     recut["candidate"] = nullptr;
   }
-  j["recut"] = recut;
+  j["recut"] = std::move(recut);
   j["explain"] = ExplanationJson(record.explanation);
   return j;
 }

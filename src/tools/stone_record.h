@@ -5,6 +5,7 @@
 #define KRM_TOOLS_STONE_RECORD_H_
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,8 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "gradetables/grade_grid.h"
 #include "grading/explain.h"
 #include "grading/stone_state.h"
+#include "recut/facets.h"
 #include "recut/krm_recut.h"
 #include "tools/grade_data.h"
 
@@ -32,6 +35,11 @@ struct StoneRecord {
   // The recut advice, after which `stone` would hold the last candidate's grading; the record
   // keeps the stone's.
   recut::RecutAdvice recut;
+  // The eight crown and eight pavilion main angles as read from the measurement file.
+  recut::MeasuredFacets facets;
+  // The classes of the grade table's cells along each axis through the stone's cell, the other
+  // grid indexes kept, one per grid point (0 where a cell holds no class).
+  std::array<std::vector<std::int16_t>, gradetables::kAxes> axis_classes;
 };
 
 // Grades the measurement file `contents` (named `file`) with `data`, explains the grade and runs
@@ -42,7 +50,7 @@ StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::strin
 StoneRecord FailedRecord(std::string file, std::string error);
 
 // The record as JSON; station text is converted to UTF-8.
-nlohmann::ordered_json ToJson(const StoneRecord& record);
+nlohmann::json ToJson(const StoneRecord& record);
 
 // The record as one CSV row under CsvHeader(), in UTF-8.
 std::vector<std::string> CsvHeader();

@@ -1,11 +1,13 @@
 #include "app/run_flow.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "grading/grade_station.h"
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
 
 namespace krm::app {
 namespace {
@@ -38,24 +40,24 @@ TEST(RunFlow, MeasurementFileInAnyLetterCaseAndALongerReportReplaced) {
   }
 }
 
+// Between two processes the lock is tried on the real program by the fault tests.
 TEST(RunFlow, StationLockMakesASecondRunWait) {
   testing::TempStation station;
-  platform::PosixEnv env;
+  platform::DefaultEnv env;
   const auto path = station.root() / "DOVEVOVIDIRO.lock";
   std::unique_ptr<platform::FileLock> held;
   ASSERT_TRUE(env.LockFile(path, &held).ok());
-  // A child process stands for the second start: it takes the lock only after we let it go.
-  const pid_t child = ::fork();
-  if (child == 0) {
-    held.reset();  // the inherited copy; the parent's descriptor still holds the lock
-    std::_Exit(env.LockFile(path, &held).ok() ? 0 : 1);
-  }
-  ::usleep(100000);
-  int status = 0;
-  EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0);  // still waiting for the lock
+  // A second start opens the lock file anew; a thread with its own open stands for it.
+  std::atomic<bool> taken = false;
+  std::thread second([&] {
+    std::unique_ptr<platform::FileLock> lock;
+    taken = env.LockFile(path, &lock).ok();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(taken);  // still waiting for the lock
   held.reset();
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  second.join();
+  EXPECT_TRUE(taken);
 }
 
 }  // namespace

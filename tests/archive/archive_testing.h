@@ -201,7 +201,9 @@ class ServerSchema {
   std::string url_;
 };
 
-// A private server for tests that stop and start it (tools/pg-test-cluster).
+#ifndef _WIN32
+// A private server for tests that stop and start it (tools/pg-test-cluster; POSIX only, as is the
+// server part of the archive).
 class PrivateServer {
  public:
   PrivateServer() {
@@ -239,6 +241,7 @@ class PrivateServer {
   }
   std::string dir_;
 };
+#endif
 
 }  // namespace krm::testing
 

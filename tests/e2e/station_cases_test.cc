@@ -11,6 +11,8 @@
 //   remove PATH            take PATH out of the laid-out station before the run
 //   mkdir PATH             put a folder at PATH before the run
 //   truncate PATH N        cut the file PATH to N bytes before the run
+//   fifo PATH              put a FIFO at PATH before the run
+//   link PATH TARGET       put a symbolic link to TARGET at PATH before the run
 //   runs N                 start the program N times in the same station (1 when not given)
 //   exit N                 expected exit status of the last start (0 when not given)
 //   stderr TEXT            expected standard error line, in order ("TITLE: message")
@@ -23,13 +25,18 @@
 //   app-dir FORM           how the program is told the station folder: absolute (the default),
 //                          relative (started in the folder above), slash (with a trailing "/"),
 //                          link (through a symbolic link to the folder)
+// On Windows a case that needs a FIFO or a symbolic link is skipped, saying why.
 // A case folder named DISABLED_* is a known fault of the program: its expected files hold the
 // outcome worked out from the rules, and it runs only with --gtest_also_run_disabled_tests.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -40,6 +47,9 @@
 #include "archive/archive_rows.h"
 #include "archive/local_archive.h"
 #include "grading/grade_station.h"
+#include "platform/child_process.h"
+#include "platform/database.h"
+#include "platform/environment.h"
 #include "text/code_page.h"
 
 namespace krm {
@@ -108,7 +118,8 @@ std::string Lines(const std::string& text, size_t first, size_t last) {
 struct Case {
   std::string grade = "digit 1";
   std::map<std::int64_t, char> cells;
-  std::vector<std::string> remove, mkdir, stderr_lines, absent;
+  std::vector<std::string> remove, mkdir, fifo, stderr_lines, absent;
+  std::vector<std::pair<std::string, std::string>> link;
   std::map<std::string, std::uintmax_t> truncate;
   std::map<std::string, size_t> head;
   std::map<std::string, std::pair<size_t, size_t>> lines;
@@ -131,6 +142,9 @@ Case ReadCase(const fs::path& dir) {
     if (word == "mkdir") c.mkdir.push_back(rest);
     if (word == "truncate")
       c.truncate[rest.substr(0, rest.find(' '))] = std::stoull(rest.substr(rest.find(' ')));
+    if (word == "fifo") c.fifo.push_back(rest);
+    if (word == "link")
+      c.link.emplace_back(rest.substr(0, rest.find(' ')), rest.substr(rest.find(' ') + 1));
     if (word == "exit") c.exit = std::stoi(rest);
     if (word == "runs") c.runs = std::stoi(rest);
     if (word == "stderr") c.stderr_lines.push_back(rest);
@@ -157,6 +171,29 @@ const std::map<std::string, std::string> kExpected = {{"out.txt", "data/out.txt"
                                                       {"recut.txt", "data/recut.txt"},
                                                       {"test_1.txt", "test_1.txt"}};
 
+// Why a case cannot be laid out on this system; "" when it can.
+std::string NotOnThisSystem(const Case& c) {
+#ifdef _WIN32
+  if (!c.fifo.empty()) return "Windows has no FIFOs";
+  if (!c.link.empty() || c.app_dir == "link") {
+    return "a symbolic link on Windows needs a privilege that a station's user lacks, and Wine "
+           "makes none";
+  }
+#else
+  (void)c;
+#endif
+  return "";
+}
+
+// The lines of what a run printed on standard error (CR LF on Windows).
+std::vector<std::string> ErrLines(const fs::path& err) {
+  std::vector<std::string> lines = Split(testing::ReadWhole(err), "\n");
+  for (std::string& line : lines) {
+    if (line.ends_with('\r')) line.pop_back();
+  }
+  return lines;
+}
+
 // A case's station, laid out in a temporary folder, and the program run on it.
 struct CaseRun {
   explicit CaseRun(const std::string& name) : dir(kCases / name), c(ReadCase(dir)) {}
@@ -165,8 +202,11 @@ struct CaseRun {
   bool LayOut() {
     root = plain.root() / c.folder;
     if (c.grade == "default") {
-      const std::string init = (kBin / "krm-station").string() + " init '" + root.string() + "'";
-      EXPECT_EQ(std::system((init + " > /dev/null").c_str()), 0) << init;
+      EXPECT_EQ(testing::RunChild(
+                    {testing::ProgramFile(kBin, "krm-station").string(), "init", root.string()})
+                    .status,
+                0)
+          << "krm-station init " << root;
     } else {
       EXPECT_TRUE(c.grade.starts_with("digit ")) << c.grade;
       graded = std::make_unique<testing::GradeStation>(c.grade.back(), c.cells);
@@ -180,28 +220,58 @@ struct CaseRun {
     for (const auto& path : c.remove) fs::remove_all(root / path);
     for (const auto& path : c.mkdir) fs::create_directories(root / path);
     for (const auto& [path, size] : c.truncate) fs::resize_file(root / path, size);
-    if (c.followup) std::ofstream(root / "KRM_5.bat") << "echo ran >> data/krm5_ran.txt\n";
+#ifndef _WIN32
+    for (const auto& path : c.fifo) EXPECT_EQ(::mkfifo((root / path).c_str(), 0644), 0) << path;
+#endif
+    for (const auto& [path, target] : c.link) fs::create_symlink(target, root / path);
+    if (c.followup) {
+      std::ofstream(root / "KRM_5.bat", std::ios::binary)
+#ifdef _WIN32
+          << "echo ran>> data\\krm5_ran.txt\r\n";
+#else
+          << "echo ran >> data/krm5_ran.txt\n";
+#endif
+    }
     return !::testing::Test::HasFailure();
   }
 
-  // Runs the program as the case says; gives the exit status of the last start.
-  int Run() {
-    const fs::path err = plain.root() / "stderr.txt";
-    std::string start = "cd '" + root.parent_path().string() + "' && ";
-    std::string app_dir = root.string();
-    if (c.app_dir == "relative") app_dir = root.filename().string();
-    if (c.app_dir == "slash") app_dir += "/";
+  // Starts `program` (with the arguments before the application folder) as the case says on the
+  // station folder `at` (the case's own, or a copy of it); gives the exit status of the last
+  // start. Standard error goes to `err`, a link to the folder into `scratch`. `absolute` gives a
+  // folder's absolute name as the program takes it (for the Windows program on this system: with
+  // Wine's drive Z: in front).
+  int RunOn(std::vector<std::string> program, const fs::path& at, const fs::path& scratch,
+            const fs::path& err,
+            const std::function<std::string(const fs::path&)>& absolute) const {
+    std::string app_dir = absolute(at);
+    if (c.app_dir == "relative") app_dir = at.filename().string();
+    if (c.app_dir == "slash") app_dir += static_cast<char>(fs::path::preferred_separator);
     if (c.app_dir == "link") {
-      app_dir = (plain.root() / "link to station").string();
-      fs::create_directory_symlink(root, app_dir);
+      const fs::path link = scratch / "link to station";
+      fs::create_directory_symlink(at, link);
+      app_dir = absolute(link);
     }
-    const std::string run = start + "LC_ALL=C '" + (kBin / "DOVEVOVIDIRO").string() +
-                            "' --app-dir '" + app_dir + "' > /dev/null 2> '" + err.string() + "'";
+    program.push_back("--app-dir");
+    program.push_back(app_dir);
+    testing::ChildStart start;
+    start.err = err.string();
+    start.dir = at.parent_path();
+    // A run that hangs is ended after a while (exit status 124) rather than holding the suite.
+    start.timeout_s = 120;
     int status = 0;
-    for (int i = 0; i < c.runs; ++i) status = std::system(run.c_str());
-    EXPECT_TRUE(WIFEXITED(status)) << run;
-    stderr_lines = Split(testing::ReadWhole(err), "\n");
-    return WEXITSTATUS(status);
+    for (int i = 0; i < c.runs; ++i) status = testing::RunChild(program, start).status;
+    return status;
+  }
+
+  // Runs the program of this build as the case says; gives the exit status of the last start.
+  int Run() {
+    // The program's date and time forms are masked anyway (on Windows they are the user's).
+    testing::SetEnvironment("LC_ALL", "C");
+    const fs::path err = plain.root() / "stderr.txt";
+    const int status = RunOn({testing::ProgramFile(kBin, "DOVEVOVIDIRO").string()}, root,
+                             plain.root(), err, [](const fs::path& p) { return p.string(); });
+    stderr_lines = ErrLines(err);
+    return status;
   }
 
   fs::path dir;
@@ -241,6 +311,7 @@ class StationCases : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
   CaseRun run(GetParam());
+  if (const std::string why = NotOnThisSystem(run.c); !why.empty()) GTEST_SKIP() << why;
   ASSERT_TRUE(run.LayOut());
   const fs::path& dir = run.dir;
   const fs::path& root = run.root;
@@ -267,11 +338,13 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
   EXPECT_GT(compared + c.absent.size(), 0u) << "the case checks no file";
 
   // A laid-out station starts its follow-up, which records the run; let it finish first.
+  // Up to ten seconds: under Wine on a busy machine cmd can be slow to start.
   if ((c.exit == 0 || c.exit == 5) && fs::exists(root / "KRM_5.bat")) {
-    for (int i = 0; i < 100 && !fs::exists(root / "data" / "krm5_ran.txt"); ++i) {
+    const fs::path ran = root / "data" / "krm5_ran.txt";
+    for (int i = 0; i < 500 && !testing::ReadWhole(ran).ends_with('\n'); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_TRUE(fs::exists(root / "data" / "krm5_ran.txt")) << "KRM_5.bat did not run";
+    EXPECT_TRUE(testing::ReadWhole(ran).ends_with('\n')) << "KRM_5.bat did not run";
   }
 }
 
@@ -281,6 +354,7 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
 // archive is the run's record but for its run id and time.
 TEST_P(StationCases, BatchAgreesWithTheStationRun) {
   CaseRun run(GetParam());
+  if (const std::string why = NotOnThisSystem(run.c); !why.empty()) GTEST_SKIP() << why;
   ASSERT_TRUE(run.LayOut());
   const int status = run.Run();
   if (status == 1 || status == 2) GTEST_SKIP() << "the station run graded nothing";
@@ -290,10 +364,13 @@ TEST_P(StationCases, BatchAgreesWithTheStationRun) {
     }
   }
   const fs::path records = run.plain.root() / "records.jsonl";
-  const std::string grade =
-      "'" + (kBin / "krm-station").string() + "' grade --archive --station '" + run.root.string() +
-      "' '" + (run.root / run.c.measurement).string() + "' > '" + records.string() + "'";
-  ASSERT_EQ(std::system(grade.c_str()), 0) << grade;
+  ASSERT_EQ(
+      testing::RunChild({testing::ProgramFile(kBin, "krm-station").string(), "grade", "--archive",
+                         "--station", run.root.string(), (run.root / run.c.measurement).string()},
+                        records.string())
+          .status,
+      0)
+      << "krm-station grade";
   // A run that ended before its recut advice gave its verdict keeps its record without one.
   const bool advised = status != 3 && !testing::ReadWhole(run.root / "data/recut.txt").empty();
   ExpectTheRunsRecord(run.root, advised);
@@ -362,6 +439,105 @@ INSTANTIATE_TEST_SUITE_P(Cases, StationCases, ::testing::ValuesIn(CaseNames(fals
 INSTANTIATE_TEST_SUITE_P(DISABLED_KnownFaults, StationCases, ::testing::ValuesIn(CaseNames(true)),
                          Name);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(StationCases);
+
+#ifndef _WIN32
+// The Windows program under Wine against this one: KRM_WINDOWS_BUILD names the folder of a
+// Windows build (KRM_WINE the Wine program, /usr/bin/wine when not given). Every case's station is
+// laid out once, copied, and graded by both programs; every file the two leave must be the same
+// bytes, with dates, times and versions masked. Two files are the system's own and are compared
+// otherwise: the join memo holds the table's file identities (device, index, times), which no two
+// folders share, so it need only be there in both; the archive of graded stones holds a random run
+// id, the time and the host's name, so its records are compared without them. Without
+// KRM_WINDOWS_BUILD there are no such tests.
+std::vector<std::string> TwinCaseNames() {
+  return std::getenv("KRM_WINDOWS_BUILD") ? CaseNames(false) : std::vector<std::string>{};
+}
+
+// The files under `root`, relative to it, in order.
+std::vector<fs::path> FilesUnder(const fs::path& root) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(root));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The records of a station's archive (data/archive.db), without what differs from run to run.
+std::string ArchiveRecords(const fs::path& path) {
+  std::unique_ptr<platform::Database> db;
+  // Opened as a station opens it: the newest records may still lie in its write-ahead log.
+  Status s = platform::Database::Open(path, &db);
+  std::vector<platform::Row> rows;
+  std::vector<std::string> columns;
+  if (s.ok()) s = db->Query("SELECT * FROM stone_grades ORDER BY rowid", {}, &rows, &columns);
+  if (!s.ok()) return "not read: " + s.message();
+  std::string out;
+  for (const platform::Row& row : rows) {
+    for (std::size_t i = 0; i < row.size() && i < columns.size(); ++i) {
+      const std::string& name = columns[i];
+      const bool varies = name == "run_id" || name == "graded_at" || name == "station";
+      out += name + "=" + (varies ? "#" : row[i].value_or("NULL")) + "\n";
+    }
+  }
+  return out;
+}
+
+class WindowsTwin : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WindowsTwin, WindowsProgramLeavesTheSameFiles) {
+  CaseRun run(GetParam());
+  // A FIFO or a device is a file kind of this system: a copy would not hold it, and Windows knows
+  // no such file.
+  if (!run.c.fifo.empty() || !run.c.link.empty()) {
+    GTEST_SKIP() << "the station holds a FIFO or a link to a device, which Windows has not";
+  }
+  ASSERT_TRUE(run.LayOut());
+  // The follow-up is a script of one system or the other; what is compared is the program's own.
+  fs::remove(run.root / "KRM_5.bat");
+  testing::TempStation twin_folder;
+  const fs::path twin = twin_folder.root() / run.c.folder;
+  fs::copy(run.root, twin, fs::copy_options::recursive);
+
+  const int status = run.Run();
+  const char* wine = std::getenv("KRM_WINE");
+  if (!std::getenv("WINEDEBUG")) testing::SetEnvironment("WINEDEBUG", "-all");
+  testing::SetEnvironment("KRM_MESSAGE_BOX", "stderr");
+  const fs::path twin_err = twin_folder.root() / "stderr.txt";
+  // Wine's drive Z: is the root of this system.
+  const int twin_status = run.RunOn(
+      {wine ? wine : "/usr/bin/wine",
+       (fs::path(std::getenv("KRM_WINDOWS_BUILD")) / "DOVEVOVIDIRO.exe").string()},
+      twin, twin_folder.root(), twin_err, [](const fs::path& p) { return "Z:" + p.string(); });
+  EXPECT_EQ(twin_status, status);
+  EXPECT_EQ(ErrLines(twin_err), run.stderr_lines);
+
+  const fs::path& root = run.root;
+  const std::vector<fs::path> files = FilesUnder(root);
+  EXPECT_EQ(FilesUnder(twin), files);
+  for (const fs::path& file : files) {
+    const std::string name = file.filename().string();
+    if (name.ends_with(".memo")) continue;
+    if (name.starts_with("archive.db")) {
+      if (name == "archive.db") {
+        EXPECT_EQ(ArchiveRecords(twin / file), ArchiveRecords(root / file)) << file;
+      }
+      continue;
+    }
+    const std::string want = Mask(name, testing::ReadWhole(root / file));
+    const std::string got = Mask(name, testing::ReadWhole(twin / file));
+    if (want == got) continue;
+    size_t at = 0;
+    while (at < std::min(want.size(), got.size()) && want[at] == got[at]) ++at;
+    const bool text = file.extension() == ".txt";
+    ADD_FAILURE() << file << " differs from byte " << at
+                  << (text ? ": " + FirstDifference(want, got) : std::string());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowsTwin, ::testing::ValuesIn(TwinCaseNames()), Name);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(WindowsTwin);
+#endif
 
 }  // namespace
 }  // namespace krm

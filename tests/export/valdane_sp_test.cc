@@ -31,11 +31,13 @@ class ReportExport : public ::testing::Test {
     ASSERT_TRUE(platform::Database::Create(path, &db).ok() && db->ExecuteScript(kSmallSchema).ok());
   }
   // Exports a measurement file of `items`; the run always goes on. True when all was exported.
+  // The fault lines of the export are left in `faults`.
   bool Export(const std::string& items) {
     station.Write("Test.txt", "[NumericalParameters]\r\n" + items + "\r\n");
     intake::Station run(env, station.root());
     Valdane_Sp valdane;
     EXPECT_FALSE(valdane.PublicMain(run));
+    faults = run.faults.Lines("P");
     return valdane.last_failure().ok();
   }
   // The values a query gives, in order, joined with "|" ("NULL" for no value).
@@ -56,7 +58,44 @@ class ReportExport : public ::testing::Test {
   testing::RecordingEnv env;
   const std::filesystem::path path = station.root() / "data/data.mdb";
   std::unique_ptr<platform::Database> db;
+  std::vector<std::string> faults;
 };
+
+// Every table of the rules that is missing loses the stone's values, and an export that stops
+// leaves all of them as they were: each is said.
+TEST_F(ReportExport, WhatIsNotExportedIsSaid) {
+  const std::vector<std::string> missing = {
+      "P: report table not written: data/data.mdb: no table Round3",
+      "P: report table not written: data/data.mdb: no table Round5"};
+  EXPECT_TRUE(Export("TABLE_PC=57"));
+  EXPECT_EQ(faults, missing);
+  EXPECT_FALSE(Export("TABLE_PC=57\r\nbroken item\r\nMODEL_IS_SEMI_POLISHED=0"));
+  EXPECT_EQ(faults, std::vector<std::string>{"P: report database not written: Test.txt: an item "
+                                             "without \"=\" before MODEL_IS_SEMI_POLISHED"});
+  EXPECT_FALSE(Export("ONLY_24=500"));
+  ASSERT_EQ(faults.size(), 3u);
+  EXPECT_EQ(faults[2],
+            "P: report database not written: data/data.mdb: CHECK constraint failed: "
+            "only_24 < 100");
+}
+
+// The database file's own word on its journal: bytes 18 and 19 of the header are 2 in the
+// write-ahead-log mode, 1 with a rollback journal.
+int JournalVersion(const std::filesystem::path& path) {
+  const std::string header = testing::ReadWhole(path).substr(0, 20);
+  return header.size() == 20 ? header[18] * 10 + header[19] : -1;
+}
+
+// A report database made before the write-ahead log was used is switched to it by the export;
+// a new one is made in it.
+TEST_F(ReportExport, DatabaseIsKeptInTheWriteAheadLog) {
+  EXPECT_EQ(JournalVersion(path), 11);
+  EXPECT_TRUE(Export("TABLE_PC=57"));
+  EXPECT_EQ(JournalVersion(path), 22);
+  const auto fresh = station.root() / "fresh.mdb";
+  ASSERT_TRUE(CreateReportDatabase(fresh).ok());
+  EXPECT_EQ(JournalVersion(fresh), 22);
+}
 
 TEST_F(ReportExport, KeysLandInEverySameNamedColumnAndNoOther) {
   EXPECT_TRUE(

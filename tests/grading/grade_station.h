@@ -5,9 +5,7 @@
 #ifndef KRM_TESTS_GRADING_GRADE_STATION_H_
 #define KRM_TESTS_GRADING_GRADE_STATION_H_
 
-#include <sys/stat.h>
-#include <utime.h>
-
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <map>
@@ -91,7 +89,7 @@ class GradeStation {
     station_.Write("win_sys1.syc", std::string_view(table).substr(0, half));
     station_.Write("win_sys2.syc", std::string_view(table).substr(half));
     // The grade tables database of the default grade model, split into its two part files.
-    platform::PosixEnv env;
+    platform::DefaultEnv env;
     (void)tools::WriteGradeTablesDatabase(env, root() / "grade-tables.tmp");
     const std::string bytes = station_.Read("grade-tables.tmp");
     fs::remove(root() / "grade-tables.tmp");
@@ -108,9 +106,8 @@ class GradeStation {
     when.tm_hour = 10;
     when.tm_min = 30;
     when.tm_isdst = -1;
-    const std::time_t t = std::mktime(&when);
-    utimbuf times{t, t};
-    ::utime((root() / "DOVEVOVIDIRO.EXE").c_str(), &times);
+    const auto t = std::chrono::system_clock::from_time_t(std::mktime(&when));
+    fs::last_write_time(root() / "DOVEVOVIDIRO.EXE", std::chrono::file_clock::from_sys(t));
   }
 
   // Writes the measurement file from `keys`; later keys of the same name replace earlier ones.

@@ -2,6 +2,8 @@
 // cases reach (star spread on its bound, twist, table edge, table off centre) are checked there.
 #include "grading/symmetry.h"
 
+#include "grading/grade_report.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -38,16 +40,39 @@ TEST(Symmetry, ClassOfEachParameterOnItsBorders) {
   };
   for (const auto& [keys, parameter, expected] : cases) {
     const intake::Profile file = intake::Profile::Parse("[NumericalParameters]\n" + keys);
-    const auto classes = SymmetryClasses(FormSymmetryValues(intake::MeasurementKeys(file)));
+    const auto classes = SymmetryClasses(
+        FormSymmetryValues(intake::MeasurementKeys(file), intake::FacetReadings(file)));
     EXPECT_EQ(classes[parameter - 1], expected) << keys;
   }
 }
 
 TEST(Symmetry, FacetSpreadStartsFrom0And100) {
-  const intake::Profile file = intake::Profile::Parse("[NumericalParameters]\nA_1=120\nA_2=130\n");
-  EXPECT_FLOAT_EQ(FacetSpread(intake::MeasurementKeys(file), "A_", 1, 2), 30);  // minimum stays 100
-  EXPECT_FLOAT_EQ(FacetSpread(intake::MeasurementKeys(file), "A_", 1, 3),
-                  130);  // a missing one is 0
+  const std::optional<float> high[] = {120, 130};
+  EXPECT_FLOAT_EQ(FacetSpread(high), 30);  // the minimum stays 100
+  const std::optional<float> missing[] = {120, 130, 0};
+  EXPECT_FLOAT_EQ(FacetSpread(missing), 130);  // a missing one is 0
+  const std::optional<float> overflow[] = {41.2f, std::nullopt, 40.5f};
+  EXPECT_FLOAT_EQ(FacetSpread(overflow), 0.7f);  // an overflowing reading keeps the last value
+}
+
+// The diameter sum: the symmetry evaluation adds the two readings as read and holds the sum in
+// single precision; the report's millimetre rows add the two readings in single precision. The two
+// differ where the readings nearly cancel.
+TEST(Symmetry, DiameterSumOfTheSymmetryGradeAndOfTheReportRows) {
+  const std::tuple<const char*, const char*, float, float> cases[] = {
+      {"6.48", "6.52", 0.6f, 0.6f},            // a round stone: both agree
+      {"-6.141", "6.164", 107000, 106998.9f},  // 0.023 against 0.0230002403
+  };
+  for (const auto& [min, max, symmetry, report] : cases) {
+    const intake::Profile file =
+        intake::Profile::Parse(std::string("[NumericalParameters]\n") + "DIAMETER_MM_MIN=" + min +
+                               "\nDIAMETER_MM_MAX=" + max + "\n");
+    const intake::MeasurementKeys keys(file);
+    EXPECT_EQ(FormSymmetryValues(keys, intake::FacetReadings(file))[Symmetry::kOutOfRound],
+              symmetry)
+        << min;
+    EXPECT_EQ(MillimetreRowSpread(keys, "DIAMETER_MM_MAX", "DIAMETER_MM_MIN"), report) << min;
+  }
 }
 
 }  // namespace

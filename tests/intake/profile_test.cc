@@ -43,6 +43,64 @@ TEST(Profile, AnyLineEndAndHostileFiles) {
   EXPECT_EQ(Profile::Parse(std::string("[S]\nK=a\0b\n", 10)).Get("S", "K").substr(0, 1), "a");
 }
 
+// A file is read in pieces of 64 KiB: whatever falls on the border between two pieces (a CR LF
+// pair, a section line, a key, a byte-order mark's place) reads as it does from one text.
+TEST(Profile, FileReadInPiecesReadsAsOneText) {
+  krm::testing::RecordingEnv env;
+  krm::testing::TempStation station;
+  constexpr std::size_t kPiece = 64 * 1024;
+  const std::string tail =
+      "[S]\r\nK=1\r\n  Quoted = \"q\" \r[T]\nK=t\n[s]\nK=never\n[S2]\rL=" + std::string(300, 'v') +
+      "\r\nLAST=end";
+  for (const std::string head : {"", "\xEF\xBB\xBF"}) {
+    for (std::size_t filler = kPiece - 40; filler <= kPiece + 2; ++filler) {
+      // The filler is a comment line that ends on or near the border.
+      std::string text = head + ";" + std::string(filler - head.size() - 2, '.') + "\r\n" + tail;
+      station.Write("Test.txt", text);
+      const Profile read = Profile::Load(env, station.root() / "Test.txt");
+      const Profile parsed = Profile::Parse(text);
+      SCOPED_TRACE(filler);
+      for (auto [section, key] : {std::pair{"S", "K"},
+                                  {"S", "QUOTED"},
+                                  {"T", "K"},
+                                  {"S2", "L"},
+                                  {"S2", "LAST"},
+                                  {"S", "LAST"}}) {
+        EXPECT_EQ(read.Get(section, key), parsed.Get(section, key)) << section << " " << key;
+      }
+      EXPECT_EQ(read.Get("S", "K") + read.Get("s", "quoted") + read.Get("T", "K") +
+                    read.Get("S2", "LAST"),
+                "1qtend");
+    }
+  }
+}
+
+// Files far beyond a scanner's few kilobytes: many keys, many sections, one endless line, a huge
+// key. Each is read whole and answers as the rules say.
+TEST(Profile, LargeAndHostileFiles) {
+  std::string keys = "[S]\n";
+  for (int i = 0; i < 200000; ++i) keys += "K" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  keys += "k7=repeated\n";
+  const Profile many = Profile::Parse(keys);
+  EXPECT_EQ(many.Get("S", "K0") + "," + many.Get("S", "k7") + "," + many.Get("S", "K199999"),
+            "0,7,199999");
+  EXPECT_EQ(many.Get("S", "K200000"), "");
+
+  std::string sections;
+  for (int i = 0; i < 100000; ++i)
+    sections += "[S" + std::to_string(i) + "]\nK=" + std::to_string(i) + "\n";
+  sections += "[S5]\nK=repeated\n";
+  const Profile spread = Profile::Parse(sections);
+  EXPECT_EQ(spread.Get("S5", "K") + "," + spread.Get("S99999", "K"), "5,99999");
+
+  const std::string huge_key(3 << 20, 'k');
+  const Profile odd =
+      Profile::Parse("[S]\n" + huge_key + "=x\nV=" + std::string(3 << 20, 'v') + "\nW=w");
+  EXPECT_EQ(odd.Get("S", huge_key), "x");
+  EXPECT_EQ(odd.Get("S", "V"), std::string(Profile::kMaxValue, 'v'));
+  EXPECT_EQ(odd.Get("S", "W"), "w");
+}
+
 TEST(Profile, MissingFileOrFolderReadsAsEmpty) {
   krm::testing::RecordingEnv env;
   krm::testing::TempStation station;

@@ -40,7 +40,11 @@ TEST(Database, RowsAsTextWithBoundParameters) {
 
 TEST(Database, OpenForReadingAnyPathWithoutWriting) {
   testing::TempStation station;
-  const auto path = station.root() / "a b%20?#\xC3\xA9.db";
+#ifdef _WIN32
+  const auto path = station.root() / u8"a b%20#\u00e9\u4e2d.db";  // no "?" in Windows names
+#else
+  const auto path = station.root() / u8"a b%20?#\u00e9\u4e2d.db";
+#endif
   std::unique_ptr<Database> db;
   EXPECT_EQ(Database::OpenForReading(path, &db).code(), Status::Code::kNotFound);
   ASSERT_TRUE(Database::Create(path, &db).ok() && db->Execute("CREATE TABLE T (A)").ok() &&

@@ -1,17 +1,21 @@
-// RecordingEnv: the real POSIX file access on a temporary station folder, with the message boxes
-// and follow-up starts recorded instead of shown or run, and a fixed clock.
+// RecordingEnv: the system's real file access (PosixEnv, or Win32Env on Windows) on a temporary
+// station folder, with the message boxes and follow-up starts recorded instead of shown or run,
+// and a fixed clock.
 #ifndef KRM_TESTS_PLATFORM_RECORDING_ENV_H_
 #define KRM_TESTS_PLATFORM_RECORDING_ENV_H_
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "platform/env_posix.h"
+#include "platform/default_env.h"
 
 namespace krm::testing {
 
@@ -28,7 +32,7 @@ struct RecordedStart {
   fs::path folder;
 };
 
-class RecordingEnv : public platform::PosixEnv {
+class RecordingEnv : public platform::DefaultEnv {
  public:
   RecordingEnv() {
     now_ = {};
@@ -81,14 +85,35 @@ inline std::string ReadWhole(const fs::path& path) {
 class TempStation {
  public:
   TempStation() {
-    std::string pattern = (fs::temp_directory_path() / "krm-station-XXXXXX").string();
-    char* made = ::mkdtemp(pattern.data());
-    root_ = made ? fs::path(made) : fs::path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
+      char name[32];
+      std::snprintf(name, sizeof name, "krm-station-%08x", static_cast<unsigned>(random()));
+      std::error_code ec;
+      const fs::path folder = fs::temp_directory_path(ec) / name;
+      if (!ec && fs::create_directory(folder, ec) && !ec) root_ = folder;
+    }
   }
   ~TempStation() {
     std::error_code ec;
     fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(root_, ec);
+    RemoveTree(root_);
+  }
+
+  // Removes a folder and all it holds. A file that a process still has open (a follow-up that is
+  // ending) cannot be removed on Windows at once; the removal is tried again for a while.
+  // (std::filesystem::remove_all of GCC 12 can loop for ever there.)
+  static void RemoveTree(const fs::path& root) {
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100 && fs::exists(root, ec); ++attempt) {
+      if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::vector<fs::path> paths;
+      for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        paths.push_back(it->path());
+      }
+      for (auto path = paths.rbegin(); path != paths.rend(); ++path) fs::remove(*path, ec);
+      fs::remove(root, ec);
+    }
   }
   TempStation(const TempStation&) = delete;
   TempStation& operator=(const TempStation&) = delete;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive_testing.h"
+#include "platform/environment.h"
 
 namespace krm::tools {
 namespace {
@@ -29,7 +30,8 @@ std::string Contents(std::FILE* file) {
 }
 
 Outcome RunCommand(std::vector<std::string_view> args) {
-  ::unsetenv(archive::kUrlVariable);  // the station file is what these tests configure
+  // The station file is what these tests configure.
+  testing::UnsetEnvironment(archive::kUrlVariable);
   testing::RecordingEnv env;
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();

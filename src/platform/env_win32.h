@@ -1,0 +1,49 @@
+// Win32Env: the station's platform services on Windows.
+//
+// Message boxes are real ones (MessageBoxA with the station's styles) when the process runs in an
+// interactive window station, and the standard-error stand-in ("TITLE: message") otherwise; the
+// environment variable KRM_MESSAGE_BOX chooses explicitly: "stderr" for the stand-in (tests and
+// unattended runs, where a box would wait for a click nobody gives), "window" for the real box.
+#ifndef KRM_PLATFORM_ENV_WIN32_H_
+#define KRM_PLATFORM_ENV_WIN32_H_
+
+#include "platform/env.h"
+
+namespace krm::platform {
+
+class Win32Env : public Env {
+ public:
+  std::optional<fs::path> FindFile(const fs::path& path) override;
+  bool IsRegularFile(const fs::path& path) override;
+  bool IsDirectory(const fs::path& path) override;
+  Status ReadFile(const fs::path& path, std::string* contents) override;
+  Status OpenWritable(const fs::path& path, bool append,
+                      std::unique_ptr<WritableFile>* file) override;
+  Status OpenBinary(const fs::path& path, bool create, std::unique_ptr<BinaryFile>* file) override;
+  Status FileSize(const fs::path& path, std::uint64_t* size) override;
+  Status LastWriteTime(const fs::path& path, std::time_t* time) override;
+  Status Identify(const fs::path& path, FileIdentity* identity) override;
+  Status CreateDirectory(const fs::path& path) override;
+  Status CopyFile(const fs::path& from, const fs::path& to) override;
+  Status RemoveFile(const fs::path& path) override;
+  Status LockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) override;
+  void MessageBox(std::string_view message, int style, std::string_view title) override;
+  Status StartBatch(const fs::path& batch, const fs::path& folder) override;
+  std::tm Now() override;
+  std::string ShortDate(const std::tm& time) override;
+  std::string LongTime(const std::tm& time) override;
+  std::tm ToLocal(std::time_t time) override;
+  fs::path ExecutablePath() override;
+};
+
+// Whether a message box is shown as a window (see above).
+bool ShowsMessageBoxWindows();
+
+// For a window program typed at a console prompt (DOVEVOVIDIRO --help): the standard streams it
+// was given none of become the console's, so that its texts show there. Streams it was given
+// (redirected to files or pipes) stay as they are.
+void UseParentConsole();
+
+}  // namespace krm::platform
+
+#endif  // KRM_PLATFORM_ENV_WIN32_H_

@@ -1,0 +1,110 @@
+// krm-station grade and explain run as programs: records in the order given whatever the number
+// of jobs, a record with an error for a file that cannot be read (and a nonzero exit status), the
+// CSV header and quoting, and an explanation a person can read.
+#include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "platform/child_process.h"
+#include "platform/recording_env.h"
+#include "tools/stone_pages.h"
+#include "tools/stone_record.h"
+
+namespace krm::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GradeCommandTest : public ::testing::Test {
+ protected:
+  // Runs krm-station with `args`; its standard output in `output`.
+  int Station(std::vector<std::string> args) {
+    args.insert(args.begin(), (fs::path(KRM_BINARY_DIR) / "krm-station").string());
+    const fs::path out = dir.root() / "out.txt";
+    const int status = testing::RunChild(args, out.string()).status;
+    output = testing::ReadWhole(out);
+    return status;
+  }
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+      if (line.ends_with('\r')) line.pop_back();  // a line end of Windows
+      lines.push_back(line);
+    }
+    return lines;
+  }
+  std::string Path(const fs::path& relative) const { return (dir.root() / relative).string(); }
+
+  testing::TempStation dir;
+  std::string output;
+};
+
+TEST_F(GradeCommandTest, RecordsInTheOrderGivenWithErrorsForFilesThatCannotBeRead) {
+  // Forty stones in nested folders, named so that their order is not the order of creation.
+  for (int i = 39; i >= 0; --i) {
+    dir.Write("stones/" + std::to_string(i % 3) + "/s" + std::string(i < 10 ? "0" : "") +
+                  std::to_string(i) + ".TXT",
+              testing::MeasurementFile({{"STONE_ID", "S" + std::to_string(i)}}));
+  }
+  dir.Write("stones/notes.md", "not a measurement file");
+  std::vector<std::string> args = {"grade", "--jobs", "3", Path("missing.txt"), Path("stones")};
+  bool with_fifo = false;
+#ifndef _WIN32
+  // Last, a FIFO, which must not be waited on (Windows has none).
+  ASSERT_EQ(::mkfifo(Path("pipe.txt").c_str(), 0644), 0);
+  args.push_back(Path("pipe.txt"));
+  with_fifo = true;
+#endif
+  EXPECT_EQ(Station(args), 1);
+  const std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), with_fifo ? 42u : 41u);
+  std::vector<std::string> files;
+  for (const std::string& line : lines) files.push_back(nlohmann::json::parse(line)["file"]);
+  EXPECT_EQ(files.front(), Path("missing.txt"));
+  EXPECT_EQ(nlohmann::json::parse(lines.front())["error"], "no such measurement file");
+  if (with_fifo) {
+    EXPECT_EQ(nlohmann::json::parse(lines.back())["error"], "not a regular file");
+    files.pop_back();
+  }
+  EXPECT_TRUE(std::is_sorted(files.begin() + 1, files.end()));
+  const auto stone = nlohmann::json::parse(lines[1]);
+  EXPECT_EQ(stone["stone_id"], "S0");
+  EXPECT_EQ(stone["cut_grade"], "Excellent");
+  EXPECT_FALSE(stone.contains("error"));
+}
+
+TEST_F(GradeCommandTest, CsvHasOneHeaderAndQuotesWhatNeedsIt) {
+  dir.Write("a.txt", testing::MeasurementFile({{"STONE_ID", "\"Lot 7\", stone 3"}}));
+  dir.Write("b.txt", testing::MeasurementFile({{"CUTTING_TYPE", "Oval, step cut"}}));
+  ASSERT_EQ(Station({"grade", "--format", "csv", Path("a.txt"), Path("b.txt")}), 0);
+  const std::string header = CsvLine(CsvHeader());
+  ASSERT_TRUE(output.starts_with(header));
+  EXPECT_EQ(output.find(header, 1), std::string::npos);
+  EXPECT_NE(output.find(",\"\"\"Lot 7\"\", stone 3\","), std::string::npos);
+  // The shape message of the oval stone is one field.
+  EXPECT_NE(output.find(",\"Shape - Oval, step cut - is currently not graded by KRM!\","),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 3);
+}
+
+TEST_F(GradeCommandTest, ExplanationNamesWhatLimitsTheGrade) {
+  dir.Write("demo.txt", testing::VeryGoodStone());
+  ASSERT_EQ(Station({"explain", Path("demo.txt")}), 0);
+  EXPECT_NE(output.find("pavilion angle 42.0\u00b0 is one step too steep: at 41.8\u00b0 the cell "
+                        "is Excellent"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(Station({"explain", Path("missing.txt")}), 1);
+  EXPECT_EQ(Station({"grade", "--jobs", "0", Path("demo.txt")}), 64);
+  EXPECT_EQ(Station({"grade", "--station", Path("no-station"), Path("demo.txt")}), 2);
+}
+
+}  // namespace
+}  // namespace krm::tools

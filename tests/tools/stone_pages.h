@@ -1,0 +1,88 @@
+// Stones for the stone page tests: measurement files made from the well-cut stone's keys with
+// some changed, graded with the default grade model (built once per test program).
+#ifndef KRM_TESTS_TOOLS_STONE_PAGES_H_
+#define KRM_TESTS_TOOLS_STONE_PAGES_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "grading/grade_station.h"
+#include "platform/recording_env.h"
+#include "tools/grade_data.h"
+#include "tools/stone_record.h"
+
+namespace krm::testing {
+
+using Keys = std::vector<std::pair<std::string, std::string>>;
+
+// The measurement file of the well-cut stone with `changes` (later keys replace earlier ones).
+inline std::string MeasurementFile(const Keys& changes = {}) {
+  Keys merged = WellCutStone();
+  for (const auto& [key, value] : changes) {
+    bool replaced = false;
+    for (auto& m : merged) {
+      if (m.first == key) {
+        m.second = value;
+        replaced = true;
+      }
+    }
+    if (!replaced) merged.push_back({key, value});
+  }
+  std::string text = "[NumericalParameters]\r\n";
+  for (const auto& [key, value] : merged) text += key + "=" + value + "\r\n";
+  return text;
+}
+
+// The same value for the eight keys PREFIX1 to PREFIX8.
+inline Keys EightFacets(const std::string& prefix, const std::string& value) {
+  Keys k;
+  for (int i = 1; i <= 8; ++i) k.push_back({prefix + std::to_string(i), value});
+  return k;
+}
+
+inline Keys operator+(Keys a, const Keys& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Excellent: the well-cut stone.
+inline std::string ExcellentStone() {
+  return MeasurementFile({{"STONE_ID", "PAGE-EX"}});
+}
+// The well-cut stone with a deeper pavilion: steeper mains and deeper at every facet.
+inline std::string DeepPavilionStone() {
+  return MeasurementFile(Keys{{"STONE_ID", "PAGE-DEEP"}} +
+                         EightFacets("PAVILION_ANGLE_DEG_", "41.6") +
+                         EightFacets("PAVILION_DEPTH_MM_", "2.89"));
+}
+// Poor: a table of 73 % is outside the grade table, so the stone cannot be graded.
+inline std::string OutOfRangeStone() {
+  return MeasurementFile(Keys{{"STONE_ID", "PAGE-POOR"}} + Keys{{"TABLE_MM_1", "4.745"},
+                                                                {"TABLE_MM_2", "4.745"},
+                                                                {"TABLE_MM_3", "4.745"},
+                                                                {"TABLE_MM_4", "4.745"}});
+}
+// Light: below 0.150 ct, the grade carries the note Poor.
+inline std::string LightStone() {
+  return MeasurementFile({{"STONE_ID", "PAGE-LIGHT"}, {"CORRECTED_MASS", "0.12"}});
+}
+
+// The demo stone: Very Good, and its first recut candidate makes it Excellent.
+inline std::string VeryGoodStone() {
+  return ReadWhole(fs::path(KRM_SOURCE_DIR) / "data" / "demo" / "Test.txt");
+}
+
+inline const tools::LoadedGradeData& DefaultData() {
+  static const tools::LoadedGradeData data = tools::DefaultGradeData();
+  return data;
+}
+
+inline tools::StoneRecord Graded(const std::string& contents,
+                                 const std::string& file = "Test.txt") {
+  return tools::GradeStone(DefaultData(), file, contents);
+}
+
+}  // namespace krm::testing
+
+#endif  // KRM_TESTS_TOOLS_STONE_PAGES_H_
