@@ -1,6 +1,6 @@
 // The record of a graded stone as the station run and the batch grading make it: what the
-// whole-program tests (e2e/archive_runs_test.cc) cannot steer, a grading without classes and every
-// kind of recut advice.
+// whole-program tests (e2e/archive_runs_posix_test.cc) cannot steer, a grading without classes and
+// every kind of recut advice.
 #include "app/stone_archive.h"
 
 #include <gtest/gtest.h>

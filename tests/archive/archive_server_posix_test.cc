@@ -1,8 +1,9 @@
 // Store and forward against a real PostgreSQL server (KRM_TEST_PG_URL; see archive_testing.h), at
 // the points a whole run cannot be stopped at. Whole runs of the program against a server (every
 // field lands, the server down for three runs, twenty stations at once) are in
-// e2e/archive_runs_test.cc. POSIX only, as the server part of the archive is: the Windows build
-// has no PostgreSQL client library, and ArchiverTest says what it does with a configured server.
+// e2e/archive_runs_posix_test.cc. POSIX only, as the server part of the archive is: the Windows
+// build has no PostgreSQL client library, and ArchiverTest says what it does with a configured
+// server.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -86,7 +86,7 @@ struct ArchiveRun {
 // The Archiver's part of a station run (app/stone_archive.h): one record made from the station's
 // measurement file and grade files, stored and forwarded, with a stand-in grading. For tests that
 // step into a send (a server stopped before the commit, a process killed after it) or need
-// records quickly; whole runs of the program are in e2e/archive_runs_test.cc.
+// records quickly; whole runs of the program are in e2e/archive_runs_posix_test.cc.
 inline ArchiveRun RunStationArchive(const ArchiveStation& station, archive::ArchiveConfig config,
                                     archive::ArchiverOptions options = {},
                                     const std::string& stone_id = "KRM-0001") {

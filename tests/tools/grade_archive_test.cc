@@ -3,7 +3,6 @@
 // data gives. (That the batch's record equals the station run's for the same file is checked on
 // every whole-station case, in e2e/station_cases_test.cc.)
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <set>
@@ -12,6 +11,7 @@
 
 #include "archive/archive_testing.h"
 #include "archive/local_archive.h"
+#include "platform/child_process.h"
 #include "platform/sha256.h"
 
 namespace krm {
@@ -42,12 +42,14 @@ class Batch {
     std::vector<std::string> err;
   };
   // `krm-station grade ARGS` started in the folder.
-  Outcome Grade(const std::string& args) const {
-    const std::string command = "cd '" + root().string() + "' && '" +
-                                (kBin / "krm-station").string() + "' grade " + args +
-                                " > records.jsonl 2> err.txt";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Lines("records.jsonl"), Lines("err.txt")};
+  Outcome Grade(std::vector<std::string> args) const {
+    args.insert(args.begin(), {testing::ProgramFile(kBin, "krm-station").string(), "grade"});
+    testing::ChildStart start;
+    start.out = (root() / "records.jsonl").string();
+    start.err = (root() / "err.txt").string();
+    start.dir = root();
+    const int status = testing::RunChild(std::move(args), start).status;
+    return {status, Lines("records.jsonl"), Lines("err.txt")};
   }
 
   // The records of the folder's archive, oldest first.
@@ -82,7 +84,7 @@ class GradeArchive : public ::testing::Test {
 TEST_F(GradeArchive, EveryGradedFileIsKeptOnceWithTheDefaultGradeDatasDigest) {
   constexpr int kFiles = 2100;  // three chunks
   Batch batch(kFiles);
-  const Batch::Outcome outcome = batch.Grade("--archive files missing.txt");
+  const Batch::Outcome outcome = batch.Grade({"--archive", "files", "missing.txt"});
   EXPECT_EQ(outcome.status, 1);  // missing.txt could not be graded
   ASSERT_EQ(outcome.records.size(), kFiles + 1u);
   const auto rows = batch.Archive();
@@ -90,9 +92,11 @@ TEST_F(GradeArchive, EveryGradedFileIsKeptOnceWithTheDefaultGradeDatasDigest) {
 
   // A station laid out with the default grade data has the same digest.
   testing::TempStation station;
-  const std::string init = "'" + (kBin / "krm-station").string() + "' init '" +
-                           station.root().string() + "/s' >/dev/null";
-  ASSERT_EQ(std::system(init.c_str()), 0);
+  ASSERT_EQ(testing::RunChild({testing::ProgramFile(kBin, "krm-station").string(), "init",
+                               (station.root() / "s").string()},
+                              testing::ChildStart{})
+                .status,
+            0);
   const auto joined = [&](int first) {
     return platform::Sha256Hex(station.Read("s/win_sys" + std::to_string(first) + ".syc") +
                                station.Read("s/win_sys" + std::to_string(first + 1) + ".syc"));
@@ -119,7 +123,7 @@ TEST_F(GradeArchive, EveryGradedFileIsKeptOnceWithTheDefaultGradeDatasDigest) {
 TEST_F(GradeArchive, AnArchiveThatCannotBeWrittenFailsTheBatch) {
   Batch batch(3);
   fs::create_directories(batch.root() / "data/archive.db");
-  const Batch::Outcome outcome = batch.Grade("--archive files");
+  const Batch::Outcome outcome = batch.Grade({"--archive", "files"});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.records.size(), 3u);  // the records themselves are written
   ASSERT_EQ(outcome.err.size(), 2u);
@@ -133,7 +137,7 @@ TEST_F(GradeArchive, AServerNotReachedIsSaidAndTheRecordsWait) {
   // A socket folder where no server listens.
   std::ofstream(batch.root() / "station.ini")
       << "[Archive]\nurl = host=" << batch.root().string() << " dbname=krm\n";
-  const Batch::Outcome outcome = batch.Grade("--archive files");
+  const Batch::Outcome outcome = batch.Grade({"--archive", "files"});
   EXPECT_EQ(outcome.status, 0);
   ASSERT_EQ(outcome.err.size(), 1u);
   EXPECT_TRUE(outcome.err[0].starts_with(
@@ -150,7 +154,7 @@ TEST_F(GradeArchive, TheBatchGoesToTheServerInChunks) {
   Batch batch(kFiles);
   std::ofstream(batch.root() / "station.ini")
       << "[Archive]\nurl = " << schema.url() << "\nname = lab/batch\n";
-  const Batch::Outcome outcome = batch.Grade("--archive --jobs 2 files");
+  const Batch::Outcome outcome = batch.Grade({"--archive", "--jobs", "2", "files"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.err, std::vector<std::string>{});
   const auto rows = batch.Archive();
