@@ -12,6 +12,7 @@
 #include "archive/archive_testing.h"
 #include "archive/local_archive.h"
 #include "platform/child_process.h"
+#include "platform/environment.h"
 #include "platform/sha256.h"
 
 namespace krm {
@@ -78,7 +79,7 @@ class Batch {
 
 class GradeArchive : public ::testing::Test {
  protected:
-  void SetUp() override { ::unsetenv(archive::kUrlVariable); }
+  void SetUp() override { testing::UnsetEnvironment(archive::kUrlVariable); }
 };
 
 TEST_F(GradeArchive, EveryGradedFileIsKeptOnceWithTheDefaultGradeDatasDigest) {
