@@ -193,28 +193,5 @@ TEST(ArchiveServerTest, VersionOneIsMigratedOnTheServer) {
             "is newer than this program's 2");
 }
 
-TEST(ArchiveServerTest, ABatchGoesInChunks) {
-  KRM_REQUIRE_SERVER();
-  ServerSchema schema;
-  ArchiveStation station;
-  testing::RecordingEnv env;
-  FaultLog faults;
-  ArchiverOptions options;
-  options.send_chunk = 300;
-  Archiver archiver(env, station.Config(schema.url()), &faults, options);
-  std::vector<ArchiveRecord> records;
-  for (int i = 0; i < 1000; ++i) {
-    records.push_back(archiver.NewRecord(testing::SampleMeasurement(), ""));
-    testing::FillGrading(&records.back(), "B-" + std::to_string(i));
-  }
-  archiver.Keep(records);
-  archiver.Keep(records);  // the same again: nothing twice
-  EXPECT_TRUE(faults.empty());
-  EXPECT_TRUE(archiver.Notices().empty());
-  EXPECT_EQ(archiver.Waiting(), 0);
-  EXPECT_EQ(schema.Rows("SELECT count(*), count(DISTINCT run_id) FROM stone_grades"),
-            (std::vector<archive::ServerRow>{{"1000", "1000"}}));
-}
-
 }  // namespace
 }  // namespace krm::archive

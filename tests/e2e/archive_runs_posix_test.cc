@@ -6,9 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -191,60 +189,6 @@ class ArchiveRuns : public ::testing::Test {
  protected:
   void SetUp() override { ::unsetenv(archive::kUrlVariable); }
 };
-
-TEST_F(ArchiveRuns, EveryRunKeepsItsStonesRecordInTheStation) {
-  Stations stations;
-  const fs::path root = stations.Add();
-  const std::string before = archive::UtcTimestamp(std::chrono::system_clock::now());
-  for (int run = 0; run < 2; ++run) {
-    const Ended ended = RunStation(root);
-    EXPECT_EQ(ended.status, 0);
-    EXPECT_EQ(ended.err, std::vector<std::string>{});
-  }
-  const std::string after = archive::UtcTimestamp(std::chrono::system_clock::now());
-  const auto records = LocalRecords(root);
-  ASSERT_EQ(records.size(), 2u);
-  for (const auto& [r, sent] : records) {
-    ExpectRecordOfRun(r, root, /*with_recut=*/true);
-    EXPECT_EQ(r.recut_verdict, 1);  // the demo stone's advice finds a candidate
-    EXPECT_EQ(r.station, archive::DefaultStationName(root));
-    EXPECT_TRUE(r.graded_at >= before && r.graded_at <= after) << r.graded_at;
-    EXPECT_FALSE(sent);  // no server: the records stay in the station
-  }
-  EXPECT_NE(records[0].first.run_id, records[1].first.run_id);
-  EXPECT_LE(records[0].first.graded_at, records[1].first.graded_at);
-}
-
-// What a run that ends early keeps: a record when its stone was graded, without a recut verdict.
-TEST_F(ArchiveRuns, ARunThatEndsEarlyKeepsARecordWhenItsStoneWasGraded) {
-  struct Case {
-    const char* name;
-    std::function<void(const fs::path&)> make;
-    int status;
-    bool kept;
-  } cases[] = {
-      {"report database missing", [](const fs::path& root) { fs::remove(root / "data/data.mdb"); },
-       3, true},
-      {"measurement file missing", [](const fs::path& root) { fs::remove(root / "Test.txt"); }, 1,
-       false},
-      {"grade tables database missing",
-       [](const fs::path& root) {
-         fs::remove(root / "windows/win_rt2.dll");
-         fs::create_directories(root / "windows/win_rt2.dll");
-       },
-       2, false},
-  };
-  Stations stations;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const fs::path root = stations.Add();
-    c.make(root);
-    EXPECT_EQ(RunStation(root).status, c.status);
-    const auto records = LocalRecords(root);
-    ASSERT_EQ(records.size(), c.kept ? 1u : 0u);
-    if (c.kept) ExpectRecordOfRun(records[0].first, root, /*with_recut=*/false);
-  }
-}
 
 TEST_F(ArchiveRuns, AnArchiveThatCannotBeWrittenIsAFaultOfTheRun) {
   Stations stations;

@@ -1,18 +1,13 @@
 // The system's Env (PosixEnv, or Win32Env on Windows), on the points where the two systems differ
 // most: a replaced file keeps its old bytes until it is closed, appends go to the end (large ones
 // whole), reads beyond the end, names in another letter case, a folder under a file's name, what
-// identifies a file, folder names outside ASCII, and the follow-up started in its folder.
+// identifies a file. Folder names outside ASCII and the follow-up started in its folder are tried
+// on the real programs by e2e/station_folder_test.cc.
 #include "platform/default_env.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
-#include "platform/database.h"
-#include "platform/program_arguments.h"
 #include "platform/recording_env.h"
-#include "tools/station_init.h"
 
 namespace krm::platform {
 namespace {
@@ -148,56 +143,6 @@ TEST(Env, IdentityTellsFilesAndTheirStatesApart) {
   fs::create_directory(station.root() / "folder");
   EXPECT_FALSE(env.Identify(station.root() / "folder", &grown).ok());
   EXPECT_EQ(env.Identify(station.root() / "none", &grown).code(), Status::Code::kNotFound);
-}
-
-// A station folder named outside ASCII (and outside the ANSI code page on Windows): its files and
-// its databases.
-TEST(Env, FolderNamedOutsideAscii) {
-  testing::TempStation station;
-  DefaultEnv env;
-  const fs::path folder = station.root() / PathFromUtf8("Stati\xC3\xB8n \xE7\xAB\x99 \xCE\xA9");
-  ASSERT_TRUE(env.CreateDirectory(folder).ok());
-  EXPECT_TRUE(env.IsDirectory(folder));
-  std::unique_ptr<WritableFile> file;
-  ASSERT_TRUE(env.OpenWritable(folder / "Test.txt", /*append=*/false, &file).ok());
-  ASSERT_TRUE(file->Append("[NumericalParameters]\r\n").ok() && file->Close().ok());
-  std::string contents;
-  ASSERT_TRUE(env.ReadFile(folder / "Test.txt", &contents).ok());
-  EXPECT_EQ(contents, "[NumericalParameters]\r\n");
-  ASSERT_TRUE(env.CopyFile(folder / "Test.txt", folder / "test_copy.txt").ok());
-  EXPECT_TRUE(env.IsRegularFile(folder / "test_copy.txt"));
-  std::unique_ptr<Database> db;
-  ASSERT_TRUE(Database::Create(folder / "data.mdb", &db).ok());
-  ASSERT_TRUE(db->Execute("CREATE TABLE T (A)").ok());
-  db.reset();
-  EXPECT_TRUE(env.IsRegularFile(folder / "data.mdb"));
-  EXPECT_TRUE(Database::Open(folder / "data.mdb", &db).ok());
-  EXPECT_TRUE(Database::OpenForReading(folder / "data.mdb", &db).ok());
-}
-
-// The follow-up of a fresh station, started as a run starts it, in a folder whose name has blanks
-// and brackets, given by a relative path.
-TEST(Env, FollowUpRunsInTheStationFolder) {
-  testing::TempStation station;
-  DefaultEnv env;
-  const fs::path folder = station.root() / "Scanner (x86) 2";
-  station.Write("Scanner (x86) 2/data/.keep", "");
-  station.Write("Scanner (x86) 2/KRM_5.bat", tools::kFollowUpScript);
-  const fs::path before = fs::current_path();
-  fs::current_path(station.root());
-  const Status started =
-      env.StartBatch(fs::path("Scanner (x86) 2") / "KRM_5.bat", "Scanner (x86) 2");
-  fs::current_path(before);
-  ASSERT_TRUE(started.ok()) << started.message();
-  const fs::path ran = folder / "data" / "krm5_ran.txt";
-  std::string line;
-  for (int i = 0; i < 500 && !line.ends_with('\n'); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    line = testing::ReadWhole(ran);
-  }
-  EXPECT_TRUE(line.starts_with("KRM_5.bat ran ")) << line;
-  // Let the follow-up end before its folder is removed.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
 
 }  // namespace
