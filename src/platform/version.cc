@@ -3,6 +3,8 @@
 
 namespace krm::platform {
 
-Version ProgramVersion() { return {KRM_VERSION_MAJOR, KRM_VERSION_MINOR, KRM_VERSION_PATCH}; }
+Version ProgramVersion() {
+  return {KRM_VERSION_MAJOR, KRM_VERSION_MINOR, KRM_VERSION_PATCH};
+}
 
 }  // namespace krm::platform

@@ -15,8 +15,8 @@
 
 #include "gradetables/grade_table_reader.h"
 #include "gradetables/main_fnc.h"
-#include "platform/sha256.h"
 #include "platform/recording_env.h"
+#include "platform/sha256.h"
 
 namespace krm::tools {
 namespace {
@@ -32,15 +32,16 @@ TEST(DefaultGradeModel, WorkedExamplesCountsAndPublishedSums) {
       {0, 29, 18, 3, 3, 3, 892839, '5'},    {13, 29, 18, 0, 3, 3, 18189831, '3'},
       {1, 0, 0, 0, 0, 0, 1330560, '5'},     {28, 43, 34, 8, 7, 11, 38586239, '5'}};
   for (auto [t, c, p, s, l, g, cell, digit] : cases) {
-    EXPECT_EQ(
-        std::tuple(gradetables::CellNumber(t, c, p, s, l, g), DefaultCellDigit(t, c, p, s, l, g), table[cell]),
-        std::tuple(cell, digit, digit));
+    EXPECT_EQ(std::tuple(gradetables::CellNumber(t, c, p, s, l, g),
+                         DefaultCellDigit(t, c, p, s, l, g), table[cell]),
+              std::tuple(cell, digit, digit));
   }
   std::array<std::int64_t, 256> count{};
   for (char ch : table) ++count[static_cast<unsigned char>(ch)];
   EXPECT_EQ((std::vector<std::int64_t>{count['1'], count['2'], count['3'], count['4'], count['5']}),
             (std::vector<std::int64_t>{41720, 1139866, 10490622, 19774224, 7139808}));
-  EXPECT_EQ(platform::Sha256Hex(table), "99e482d59d1b616339b6f1047bb6670d4f22837d66df1038211a96bf2d448fbf");
+  EXPECT_EQ(platform::Sha256Hex(table),
+            "99e482d59d1b616339b6f1047bb6670d4f22837d66df1038211a96bf2d448fbf");
   EXPECT_EQ(platform::Sha256Hex(std::string_view(table).substr(0, kGradeTableFirstPartSize)),
             "ab057d8f5047ddc95d373f78916e498264de5e5bc2bf0e134c46ca6d9a7a6c9c");
 }

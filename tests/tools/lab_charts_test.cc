@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/default_grade_model.h"
 #include "platform/recording_env.h"
+#include "tools/default_grade_model.h"
 
 namespace krm::tools {
 namespace {
