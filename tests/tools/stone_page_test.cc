@@ -1,6 +1,7 @@
 // The stone page as text: station text escaped, the station's own texts shown as they are, the
 // same bytes for the same stone, a page for a file that was not graded, the profile's geometry and
-// the page names of a batch. That the page renders in a browser is stone_page_browser_test.cc.
+// the page names of a batch. That the page renders in a browser is
+// stone_page_browser_posix_test.cc.
 #include "tools/stone_page.h"
 
 #include <gtest/gtest.h>
