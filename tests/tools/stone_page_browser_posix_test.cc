@@ -27,9 +27,7 @@ namespace fs = std::filesystem;
 std::optional<fs::path> FindChromium() {
   std::vector<fs::path> candidates = {"/usr/bin/chromium", "/usr/bin/chromium-browser"};
   if (const char* path = std::getenv("PATH")) {
-    std::istringstream dirs(path);
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
+    for (const std::string& dir : testing::Split(path, ":")) {
       candidates.push_back(fs::path(dir) / "chromium");
       candidates.push_back(fs::path(dir) / "chromium-browser");
     }
