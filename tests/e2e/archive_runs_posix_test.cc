@@ -1,12 +1,10 @@
 // The archive through the real programs: runs of DOVEVOVIDIRO on laid-out stations keep their
 // stones' records in the station's archive and send them to the lab's server (KRM_TEST_PG_URL; see
 // archive/archive_testing.h), and `krm-station archive send` takes what waited.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
+#include <future>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "archive/archive_testing.h"
 #include "archive/local_archive.h"
 #include "gradetables/main_fnc.h"
+#include "platform/child_process.h"
 #include "platform/sha256.h"
 
 namespace krm {
@@ -26,46 +25,17 @@ using archive::ArchiveRecord;
 const fs::path kBin = KRM_BINARY_DIR;
 const fs::path kDemoStone = fs::path(KRM_SOURCE_DIR) / "data" / "demo" / "Test.txt";
 
-std::vector<std::string> Split(const std::string& text, const std::string& end) {
-  std::vector<std::string> parts;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t stop = text.find(end, start);
-    if (stop == std::string::npos) stop = text.size();
-    parts.push_back(text.substr(start, stop - start));
-    start = stop + end.size();
-  }
-  return parts;
-}
+using testing::Split;
 
-// A program started with its standard error in a file.
-struct Started {
-  pid_t pid;
-  fs::path err;
-};
+// How a program ended: its status and its standard error, line by line.
 struct Ended {
   int status;
-  std::vector<std::string> err;  // its standard error, line by line
+  std::vector<std::string> err;
 };
 
-Started Start(std::vector<std::string> argv, const fs::path& err) {
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(::open("/dev/null", O_WRONLY), 1);
-    ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  return {pid, err};
-}
-
-Ended Wait(const Started& started) {
-  int status = 0;
-  ::waitpid(started.pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-          Split(testing::ReadWhole(started.err), "\n")};
+Ended RunProgram(const std::vector<std::string>& argv, const fs::path& err) {
+  const int status = testing::RunChild(argv, "", {}, {}, err.string()).status;
+  return {status, testing::Lines(testing::ReadWhole(err))};
 }
 
 // Stations laid out by `krm-station init` with the demo stone, a Very Good stone whose recut
@@ -116,7 +86,7 @@ std::vector<std::string> Program(const fs::path& root) {
 }
 
 Ended RunStation(const fs::path& root) {
-  return Wait(Start(Program(root), root.parent_path() / (root.filename().string() + ".err")));
+  return RunProgram(Program(root), root.parent_path() / (root.filename().string() + ".err"));
 }
 
 void Configure(const fs::path& root, const std::string& url, const std::string& name) {
@@ -265,7 +235,7 @@ TEST_F(ArchiveRuns, ServerDownForThreeRunsThenUpEveryRecordArrivesOnce) {
   ASSERT_TRUE(server.Start());
   const std::vector<std::string> send = {(kBin / "krm-station").string(), "archive", "send",
                                          "--station", root.string()};
-  ended = Wait(Start(send, stations.folder() / "send.err"));
+  ended = RunProgram(send, stations.folder() / "send.err");
   EXPECT_EQ(ended.status, 0);
   EXPECT_EQ(ended.err, std::vector<std::string>{});
 
@@ -291,13 +261,14 @@ TEST_F(ArchiveRuns, TwentyStationsAtOnceOnOneServer) {
     roots.push_back(stations.Add());
     Configure(roots.back(), schema.url(), "lab/" + std::to_string(i));
   }
-  std::vector<Started> started;
+  std::vector<std::future<Ended>> started;  // all at once, each waited for on a thread of its own
   for (const fs::path& root : roots) {
-    started.push_back(Start(Program(root), root.string() + ".err"));
+    started.push_back(
+        std::async(std::launch::async, RunProgram, Program(root), root.string() + ".err"));
   }
   std::set<std::string> run_ids;
   for (int i = 0; i < kStations; ++i) {
-    const Ended ended = Wait(started[i]);
+    const Ended ended = started[i].get();
     EXPECT_EQ(ended.status, 0) << i;
     EXPECT_EQ(ended.err, std::vector<std::string>{}) << i;
     const auto local = LocalRecords(roots[i]);

@@ -80,12 +80,7 @@ class FaultStation {
     const int status = testing::RunChild({program_.string(), "--app-dir", root_.string()}, "",
                                          in_child, while_running, err.string())
                            .status;
-    lines->clear();
-    std::istringstream in(testing::ReadWhole(err));
-    for (std::string line; std::getline(in, line);) {
-      if (line.ends_with('\r')) line.pop_back();  // a line end of Windows
-      lines->push_back(line);
-    }
+    *lines = testing::Lines(testing::ReadWhole(err));
     return status;
   }
   const std::string& clean_recut() const { return clean_recut_; }

@@ -59,16 +59,7 @@ namespace fs = std::filesystem;
 const fs::path kCases = fs::path(KRM_SOURCE_DIR) / "tests" / "e2e" / "cases";
 const fs::path kBin = KRM_BINARY_DIR;
 
-std::vector<std::string> Split(const std::string& text, const std::string& end) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < text.size();) {
-    size_t stop = text.find(end, start);
-    if (stop == std::string::npos) stop = text.size();
-    lines.push_back(text.substr(start, stop - start));
-    start = stop + end.size();
-  }
-  return lines;
-}
+using testing::Split;
 
 // Replaces what differs from run to run: fields 2 to 5 of a report's summary line (version,
 // version date, date, time) and the values of the grade log's Version_* and Current_* lines.
@@ -187,11 +178,7 @@ std::string NotOnThisSystem(const Case& c) {
 
 // The lines of what a run printed on standard error (CR LF on Windows).
 std::vector<std::string> ErrLines(const fs::path& err) {
-  std::vector<std::string> lines = Split(testing::ReadWhole(err), "\n");
-  for (std::string& line : lines) {
-    if (line.ends_with('\r')) line.pop_back();
-  }
-  return lines;
+  return testing::Lines(testing::ReadWhole(err));
 }
 
 // A case's station, laid out in a temporary folder, and the program run on it.

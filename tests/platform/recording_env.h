@@ -81,6 +81,27 @@ inline std::string ReadWhole(const fs::path& path) {
   return s.str();
 }
 
+// `text` cut at each `end`; a last part without its end counts too.
+inline std::vector<std::string> Split(const std::string& text, const std::string& end) {
+  std::vector<std::string> parts;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t stop = text.find(end, start);
+    if (stop == std::string::npos) stop = text.size();
+    parts.push_back(text.substr(start, stop - start));
+    start = stop + end.size();
+  }
+  return parts;
+}
+
+// The lines of a text, without their line ends (LF, or CR LF as Windows writes them).
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines = Split(text, "\n");
+  for (std::string& line : lines) {
+    if (line.ends_with('\r')) line.pop_back();
+  }
+  return lines;
+}
+
 // A fresh, empty folder under the system's temporary folder, removed again at the end of a test.
 class TempStation {
  public:

@@ -30,15 +30,7 @@ class GradeCommandTest : public ::testing::Test {
     output = testing::ReadWhole(out);
     return status;
   }
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);) {
-      if (line.ends_with('\r')) line.pop_back();  // a line end of Windows
-      lines.push_back(line);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() const { return testing::Lines(output); }
   std::string Path(const fs::path& relative) const { return (dir.root() / relative).string(); }
 
   testing::TempStation dir;

@@ -69,10 +69,7 @@ class Batch {
 
  private:
   std::vector<std::string> Lines(const std::string& name) const {
-    std::vector<std::string> lines;
-    std::ifstream in(root() / name);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return testing::Lines(testing::ReadWhole(root() / name));
   }
   testing::TempStation folder_;
 };

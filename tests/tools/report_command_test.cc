@@ -29,9 +29,8 @@ class ReportCommand : public ::testing::Test {
     args.insert(args.begin(), {(fs::path(KRM_BINARY_DIR) / "krm-station").string(), "report"});
     const fs::path out = dir.root() / "printed.txt";
     const int status = testing::RunChild(args, out.string()).status;
-    printed.clear();
-    std::istringstream lines(testing::ReadWhole(out));
-    for (std::string line; std::getline(lines, line);) printed.push_back(Normal(line));
+    printed = testing::Lines(testing::ReadWhole(out));
+    for (std::string& line : printed) line = Normal(line);
     return status;
   }
   std::string Path(const fs::path& relative) const { return (dir.root() / relative).string(); }

@@ -24,15 +24,7 @@ namespace fs = std::filesystem;
 const fs::path kBin = KRM_BINARY_DIR;
 const fs::path kDemoStone = fs::path(KRM_SOURCE_DIR) / "data" / "demo" / "Test.txt";
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (line.ends_with('\r')) line.pop_back();  // a line end of Windows
-    lines.push_back(line);
-  }
-  return lines;
-}
+using testing::Lines;
 
 // A station laid out by `krm-station init` and graded once, so that its grade files are joined.
 class CheckedStation {

@@ -1,6 +1,7 @@
 // The stone page as text: station text escaped, the station's own texts shown as they are, the
 // same bytes for the same stone, a page for a file that was not graded, the profile's geometry and
-// the page names of a batch. That the page renders in a browser is stone_page_browser_test.cc.
+// the page names of a batch. That the page renders in a browser is
+// stone_page_browser_posix_test.cc.
 #include "tools/stone_page.h"
 
 #include <gtest/gtest.h>
@@ -113,10 +114,7 @@ TEST(StonePage, MarksTheLimitingProportionAndTheWorstSymmetry) {
   EXPECT_TRUE(Has(page, "<div class=\"srow limits\" id=\"row-2\">"));
   EXPECT_EQ(std::regex_search(page, std::regex("srow limits\" id=\"row-[013-5]\"")), false);
   // Its worst symmetry class is Very Good, from the out-of-round parameter only.
-  const std::regex worst("<tr class=\"worst\">");
-  EXPECT_EQ(
-      std::distance(std::sregex_iterator(page.begin(), page.end(), worst), std::sregex_iterator()),
-      1);
+  EXPECT_EQ(testing::CountMatches(page, "<tr class=\"worst\">"), 1u);
   EXPECT_TRUE(Has(page, "<tr class=\"worst\"><td class=\"n\">1</td><td>out of round</td>"));
 }
 
@@ -249,10 +247,8 @@ TEST(Strip, MarksTheMeasuredValueInsideTheStonesCell) {
     EXPECT_GE(x, left - 0.01) << gradetables::GridOf(axis).name;
     EXPECT_LE(x, left + std::stod(here[2]) + 0.01) << gradetables::GridOf(axis).name;
     // One cell per grid point.
-    const std::regex cell("class=\"cell ");
-    EXPECT_EQ(
-        std::distance(std::sregex_iterator(svg.begin(), svg.end(), cell), std::sregex_iterator()),
-        gradetables::GridOf(axis).points);
+    EXPECT_EQ(testing::CountMatches(svg, "class=\"cell "),
+              static_cast<std::size_t>(gradetables::GridOf(axis).points));
   }
   // A value beyond the grid points off the strip's end, and no cell is the stone's.
   const std::string out = StripSvg(Graded(testing::OutOfRangeStone()), gradetables::Axis::kTable);

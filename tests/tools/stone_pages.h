@@ -3,6 +3,8 @@
 #ifndef KRM_TESTS_TOOLS_STONE_PAGES_H_
 #define KRM_TESTS_TOOLS_STONE_PAGES_H_
 
+#include <iterator>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,6 +83,13 @@ inline const tools::LoadedGradeData& DefaultData() {
 inline tools::StoneRecord Graded(const std::string& contents,
                                  const std::string& file = "Test.txt") {
   return tools::GradeStone(DefaultData(), file, contents);
+}
+
+// How often `pattern` matches in `text` (a page or one of its drawings).
+inline std::size_t CountMatches(const std::string& text, const std::string& pattern) {
+  const std::regex re(pattern);
+  return static_cast<std::size_t>(
+      std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
 }
 
 }  // namespace krm::testing
