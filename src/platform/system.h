@@ -40,6 +40,9 @@ Status CreateUniqueFile(const std::filesystem::path& folder, std::string_view pr
 // Returns nullptr and says why in `*error` when it cannot be loaded.
 void* LoadSharedLibrary(const char* name, std::string* error);
 
+// Whether LoadSharedLibrary has loaded a library in this process.
+bool SharedLibraryLoaded();
+
 // The address of `symbol` in a library LoadSharedLibrary gave; nullptr when it has none.
 void* FindSharedSymbol(void* library, const char* symbol);
 

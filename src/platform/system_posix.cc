@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -57,13 +58,23 @@ Status CreateUniqueFile(const std::filesystem::path& folder, std::string_view pr
   return Status::Ok();
 }
 
+namespace {
+std::atomic<bool> shared_library_loaded{false};
+}  // namespace
+
+bool SharedLibraryLoaded() {
+  return shared_library_loaded.load();
+}
+
 void* LoadSharedLibrary(const char* name, std::string* error) {
   // Lazy binding: the library's own dependencies are bound when first called, not at load.
   void* library = ::dlopen(name, RTLD_LAZY | RTLD_LOCAL);
   if (library == nullptr) {
     const char* why = ::dlerror();
     *error = why ? why : "cannot be loaded";
+    return nullptr;
   }
+  shared_library_loaded = true;
   return library;
 }
 

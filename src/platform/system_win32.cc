@@ -8,6 +8,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <random>
@@ -73,9 +74,21 @@ Status CreateUniqueFile(const std::filesystem::path& folder, std::string_view pr
   return Status::IoError(name.string() + ": cannot create: " + reason, reason);
 }
 
+namespace {
+std::atomic<bool> shared_library_loaded{false};
+}  // namespace
+
+bool SharedLibraryLoaded() {
+  return shared_library_loaded.load();
+}
+
 void* LoadSharedLibrary(const char* name, std::string* error) {
   HMODULE library = ::LoadLibraryA(name);
-  if (library == nullptr) *error = ErrorReason(::GetLastError());
+  if (library == nullptr) {
+    *error = ErrorReason(::GetLastError());
+    return nullptr;
+  }
+  shared_library_loaded = true;
   return reinterpret_cast<void*>(library);
 }
 
