@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/run_flow.h"
+#include "app/stone_archive.h"
 #include "platform/default_env.h"
 #include "platform/program_arguments.h"
 #include "platform/system.h"
@@ -21,13 +22,19 @@ constexpr std::string_view kProgram = "DOVEVOVIDIRO";
 
 constexpr std::string_view kUsage =
     "usage: DOVEVOVIDIRO [--app-dir DIR]\n"
+    "       DOVEVOVIDIRO --send-archive [--app-dir DIR]\n"
     "\n"
     "Grades the stone measured in DIR/Test.txt (DIR defaults to the folder of the program),\n"
     "writes DIR/data/out.txt, the grade log, the report database and the recut advice, starts\n"
     "DIR/KRM_5.bat, and keeps the stone's record in the archive DIR/data/archive.db, and on the\n"
     "lab's archive server when DIR/station.ini or KRM_ARCHIVE_URL names one. Prints nothing when\n"
-    "every result was written and the server, if any, took the record; a server that cannot be\n"
-    "reached is said as  DOVEVOVIDIRO: archive server ...  and the record waits in the station.\n"
+    "every result was written and the server, if any, took the record. The record goes to the\n"
+    "server from the archive sender, which the run starts as it ends (DOVEVOVIDIRO "
+    "--send-archive,\n"
+    "which sends whatever waits in the station's archive); a server that cannot be reached is\n"
+    "said by the sender, on the same standard error, as  DOVEVOVIDIRO: archive server ...  and "
+    "the\n"
+    "record waits in the station for the next run or  krm-station archive send.\n"
     "\n"
     "Exit status:\n"
     "  0   the run reached its end and wrote every result\n"
@@ -65,9 +72,14 @@ int Main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   krm::platform::DefaultEnv env;
   std::filesystem::path app_dir;
+  bool send_archive = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") return Usage(stdout, 0);
+    if (arg == krm::app::kSendArchiveOption) {
+      send_archive = true;
+      continue;
+    }
     if (arg == "--version") {
       const auto v = krm::platform::ProgramVersion();
       std::printf("DOVEVOVIDIRO %d.%d.%d\n", v.major, v.minor, v.revision);
@@ -92,7 +104,13 @@ int Main(int argc, char** argv) {
     return static_cast<int>(krm::app::ExitStatus::kUsage);
   }
   krm::intake::Station station(env, StationFolder(app_dir));
-  const krm::app::ExitStatus status = krm::app::Form_Load(station);
+  krm::app::ExitStatus status = krm::app::ExitStatus::kOk;
+  if (send_archive) {
+    krm::app::SendWaitingRecords(station);
+    if (!station.faults.empty()) status = krm::app::ExitStatus::kResultNotWritten;
+  } else {
+    status = krm::app::Form_Load(station);
+  }
   for (const std::string& line : station.faults.Lines(kProgram)) {
     std::fprintf(stderr, "%s\n", line.c_str());
   }

@@ -5,6 +5,7 @@
 #include "archive/archive_config.h"
 #include "intake/polish_data.h"
 #include "intake/profile.h"
+#include "platform/program_arguments.h"
 
 namespace krm::app {
 namespace {
@@ -42,9 +43,7 @@ void SetRecutAdvice(const recut::RecutAdvice* advice, archive::ArchiveRecord* re
 StationArchive::StationArchive(intake::Station& station)
     : station_(station),
       archiver_(station.env, archive::LoadArchiveConfig(station.env, station.paths.root),
-                &station.faults) {
-  archiver_.ReachServerEarly();
-}
+                &station.faults) {}
 
 void StationArchive::Graded(const grading::StoneState& stone) {
   // The bytes as graded, for their digest and keys; a file the grading could not read was said
@@ -64,8 +63,35 @@ void StationArchive::Keep(const recut::RecutAdvice* advice) {
   if (!graded_) return;
   SetRecutAdvice(advice, &record_);
   record_.grade_data_sha256 = GradeDataDigest();
-  archiver_.Keep(record_);
+  if (archiver_.config().server_url.empty()) {
+    (void)archiver_.Store(record_);
+    return;
+  }
+  if (!archiver_.Store(record_)) {
+    archiver_.SendUnstored(record_);
+  } else if (!StartSender()) {
+    archiver_.SendWaiting();
+  }
   for (std::string& line : archiver_.Notices()) station_.notices.push_back(std::move(line));
+}
+
+bool StationArchive::StartSender() {
+  const std::filesystem::path program = station_.env.ExecutablePath();
+  return !program.empty() &&
+         station_.env
+             .StartProgram(program, {std::string(kSendArchiveOption), "--app-dir",
+                                     platform::Utf8(station_.paths.root)})
+             .ok();
+}
+
+void SendWaitingRecords(intake::Station& station) {
+  archive::ArchiverOptions options;
+  options.create_local = false;
+  const archive::ArchiveConfig config = archive::LoadArchiveConfig(station.env, station.paths.root);
+  if (config.server_url.empty() || !station.env.IsRegularFile(config.local_path)) return;
+  archive::Archiver archiver(station.env, config, &station.faults, options);
+  archiver.SendWaiting();
+  for (std::string& line : archiver.Notices()) station.notices.push_back(std::move(line));
 }
 
 std::string StationArchive::GradeDataDigest() {

@@ -72,16 +72,31 @@ ArchiveRecord Archiver::NewRecord(std::string_view measurement_contents,
   return archive::NewRecord(config_.station_name, measurement_contents, grade_data_sha256);
 }
 
-void Archiver::Keep(std::span<const ArchiveRecord> records) {
-  if (records.empty()) return;
+namespace {
+
+std::vector<StoredRow> Rows(std::span<const ArchiveRecord> records) {
   std::vector<StoredRow> rows;
   rows.reserve(records.size());
   for (const ArchiveRecord& record : records) rows.push_back(EncodeRecord(record));
+  return rows;
+}
+
+}  // namespace
+
+bool Archiver::Store(std::span<const ArchiveRecord> records) {
+  return StoreRows(Rows(records));
+}
+
+bool Archiver::StoreRows(const std::vector<StoredRow>& rows) {
+  if (rows.empty() || !Local()) return rows.empty();
+  return !faults_->Check(local_->Store(rows), "archive record not stored", config_.local_path);
+}
+
+void Archiver::Keep(std::span<const ArchiveRecord> records) {
+  if (records.empty()) return;
+  const std::vector<StoredRow> rows = Rows(records);
   const auto count = static_cast<std::int64_t>(rows.size());
-  bool stored = false;
-  if (Local()) {
-    stored = !faults_->Check(local_->Store(rows), "archive record not stored", config_.local_path);
-  }
+  const bool stored = StoreRows(rows);
   if (config_.server_url.empty() || server_failed()) {
     if (!stored) unstored_ += count;
     return;
@@ -96,6 +111,13 @@ void Archiver::Keep(std::span<const ArchiveRecord> records) {
     }
   }
   if (!Send(rows, stored) && !stored) unstored_ += count;
+}
+
+void Archiver::SendUnstored(std::span<const ArchiveRecord> records) {
+  if (records.empty()) return;
+  if (config_.server_url.empty() || server_failed() || !Send(Rows(records), false)) {
+    unstored_ += static_cast<std::int64_t>(records.size());
+  }
 }
 
 void Archiver::SendWaiting() {

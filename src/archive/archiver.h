@@ -89,6 +89,20 @@ class Archiver {
   void Keep(std::span<const ArchiveRecord> records);
   void Keep(const ArchiveRecord& record) { Keep(std::span<const ArchiveRecord>(&record, 1)); }
 
+  // Stores the records locally in one transaction and leaves them waiting for a sender (a later
+  // SendWaiting, or another process's). False when they could not be stored (recorded in the
+  // FaultLog); Keep then sends them straight to the server.
+  bool Store(std::span<const ArchiveRecord> records);
+  bool Store(const ArchiveRecord& record) {
+    return Store(std::span<const ArchiveRecord>(&record, 1));
+  }
+
+  // Sends records that Store could not store straight to the server, when the station has one.
+  void SendUnstored(std::span<const ArchiveRecord> records);
+  void SendUnstored(const ArchiveRecord& record) {
+    SendUnstored(std::span<const ArchiveRecord>(&record, 1));
+  }
+
   // Sends every record that waits in the local archive.
   void SendWaiting();
 
@@ -105,6 +119,7 @@ class Archiver {
 
  private:
   LocalArchive* Local();
+  bool StoreRows(const std::vector<StoredRow>& rows);
   // Connects and prepares the server once; false (with server_error_ set) when that fails.
   bool Server();
   // What Server() does, without touching the Archiver's state: on the early thread.

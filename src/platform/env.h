@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/status.h"
 
@@ -110,6 +111,11 @@ class Env {
   virtual void MessageBox(std::string_view message, int style, std::string_view title) = 0;
   // Starts the follow-up batch file without waiting for it, with `folder` as working directory.
   virtual Status StartBatch(const fs::path& batch, const fs::path& folder) = 0;
+  // Starts `program` with `arguments` (UTF-8) without waiting for it and without a window, in a
+  // session of its own, its standard input and output on the null device and its standard error
+  // this process's. An error when it could not be started.
+  virtual Status StartProgram(const fs::path& program,
+                              const std::vector<std::string>& arguments) = 0;
 
   // Current local time.
   virtual std::tm Now() = 0;

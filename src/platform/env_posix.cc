@@ -373,6 +373,28 @@ Status PosixEnv::StartBatch(const fs::path& batch, const fs::path& folder) {
   return Status::Ok();
 }
 
+Status PosixEnv::StartProgram(const fs::path& program, const std::vector<std::string>& arguments) {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  for (int fd : {0, 1}) {
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  }
+  std::string path = program.string();
+  std::vector<std::string> words = arguments;
+  std::vector<char*> argv = {path.data()};
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const int rc = ::posix_spawn(&child, path.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (rc != 0) return ErrnoStatus(program, "cannot start", rc);
+  return Status::Ok();
+}
+
 std::tm PosixEnv::Now() {
   return ToLocal(std::time(nullptr));
 }

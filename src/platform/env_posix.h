@@ -24,6 +24,7 @@ class PosixEnv : public Env {
   Status LockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) override;
   void MessageBox(std::string_view message, int style, std::string_view title) override;
   Status StartBatch(const fs::path& batch, const fs::path& folder) override;
+  Status StartProgram(const fs::path& program, const std::vector<std::string>& arguments) override;
   std::tm Now() override;
   std::string ShortDate(const std::tm& time) override;
   std::string LongTime(const std::tm& time) override;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/error_win32.h"
+#include "platform/program_arguments.h"
 
 namespace krm::platform {
 
@@ -495,6 +496,66 @@ Status Win32Env::StartBatch(const fs::path& batch, const fs::path& folder) {
                         CREATE_NEW_CONSOLE, nullptr, dir.c_str(), &startup, &process)) {
     return ErrorStatus(batch, "cannot start", ::GetLastError());
   }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return Status::Ok();
+}
+
+namespace {
+
+// One word of a command line as the C runtime splits it again: in quotes, with the backslashes
+// before a quote (or before the closing one) doubled and the quote escaped.
+std::wstring QuotedWord(const std::wstring& word) {
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : word) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
+
+}  // namespace
+
+Status Win32Env::StartProgram(const fs::path& program, const std::vector<std::string>& arguments) {
+  std::wstring command = QuotedWord(program.wstring());
+  for (const std::string& argument : arguments) {
+    command += L' ';
+    command += QuotedWord(PathFromUtf8(argument).wstring());
+  }
+  // Standard input and output on NUL, standard error this process's, all inherited.
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE null_in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
+  HANDLE null_out = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr);
+  HANDLE err = nullptr;
+  const HANDLE own_err = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (own_err != nullptr && own_err != INVALID_HANDLE_VALUE) {
+    (void)::DuplicateHandle(::GetCurrentProcess(), own_err, ::GetCurrentProcess(), &err, 0, TRUE,
+                            DUPLICATE_SAME_ACCESS);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = null_in;
+  startup.hStdOutput = null_out;
+  startup.hStdError = err != nullptr ? err : null_out;
+  PROCESS_INFORMATION process{};
+  const BOOL started = ::CreateProcessW(
+      program.c_str(), command.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE,
+      CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process);
+  const DWORD error = started ? 0 : ::GetLastError();
+  for (HANDLE h : {null_in, null_out, err}) {
+    if (h != nullptr && h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  }
+  if (!started) return ErrorStatus(program, "cannot start", error);
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   return Status::Ok();

@@ -1,9 +1,12 @@
 // The record of a graded stone as the station run and the batch grading make it: what the
-// whole-program tests (e2e/archive_runs_posix_test.cc) cannot steer, a grading without classes and
-// every kind of recut advice.
+// whole-program tests (e2e/archive_runs_posix_test.cc) cannot steer, a grading without classes,
+// every kind of recut advice, and an archive sender that cannot be started.
 #include "app/stone_archive.h"
 
 #include <gtest/gtest.h>
+
+#include "archive/local_archive.h"
+#include "platform/recording_env.h"
 
 namespace krm::app {
 namespace {
@@ -58,6 +61,45 @@ TEST(StoneArchive, RecutVerdictAndMessageOfEveryAdvice) {
     SetRecutAdvice(c.advice, &r);
     EXPECT_EQ(r.recut_verdict, c.verdict) << c.message;
     EXPECT_EQ(r.recut_message, c.message);
+  }
+}
+
+// A station with a server keeps the record and leaves it to the sender it starts; when the sender
+// cannot be started, the run sends the record itself (here to a server that is not there, so that
+// it waits and the run says so).
+TEST(StoneArchive, TheRunStartsTheSenderOrSendsItself) {
+  for (const bool starts : {true, false}) {
+    testing::TempStation files;
+    files.Write("station.ini", "[Archive]\r\nurl = host=" + (files.root() / "no-server").string() +
+                                   " connect_timeout=1\r\n");
+    files.Write("Test.txt", "[NumericalParameters]\r\nSTONE_ID=S-1\r\n");
+    files.Write("data/.keep", "");
+    testing::RecordingEnv env;
+    if (!starts) env.program_start = Status::IoError("cannot start", "no such file");
+    intake::Station station(env, files.root());
+    {
+      StationArchive archive(station);
+      archive.Graded(grading::StoneState{});
+      archive.Keep(nullptr);
+    }
+    ASSERT_EQ(env.programs.size(), 1u);
+    EXPECT_EQ(env.programs[0].program, env.ExecutablePath());
+    EXPECT_EQ(env.programs[0].args, (std::vector<std::string>{std::string(kSendArchiveOption),
+                                                              "--app-dir", files.root().string()}));
+    std::unique_ptr<archive::LocalArchive> local;
+    std::int64_t waiting = 0;
+    ASSERT_TRUE(archive::LocalArchive::Open(files.root() / "data/archive.db",
+                                            archive::LocalArchive::OpenMode::kExisting, &local)
+                    .ok());
+    ASSERT_TRUE(local->CountWaiting(&waiting).ok());
+    EXPECT_EQ(waiting, 1);
+    if (starts) {
+      EXPECT_TRUE(station.notices.empty());
+    } else {
+      ASSERT_EQ(station.notices.size(), 1u);
+      EXPECT_TRUE(station.notices[0].starts_with("archive server not reached, 1 record waits: "))
+          << station.notices[0];
+    }
   }
 }
 

@@ -3,10 +3,13 @@
 // archive/archive_testing.h), and `krm-station archive send` takes what waited.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <future>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/archive_json.h"
@@ -85,8 +88,23 @@ std::vector<std::string> Program(const fs::path& root) {
   return {(kBin / "DOVEVOVIDIRO").string(), "--app-dir", root.string()};
 }
 
+std::vector<std::pair<ArchiveRecord, bool>> LocalRecords(const fs::path& root);
+
+// Runs the station program. A station with a server has the run's archive sender send the record
+// after the run ended: then waits (up to 30 s) until the sender marked every record sent or said
+// on the run's standard error why not.
 Ended RunStation(const fs::path& root) {
-  return RunProgram(Program(root), root.parent_path() / (root.filename().string() + ".err"));
+  const fs::path err = root.parent_path() / (root.filename().string() + ".err");
+  Ended ended = RunProgram(Program(root), err);
+  if (!fs::exists(root / "station.ini")) return ended;
+  for (int i = 0; i < 1500 && ended.err.empty(); ++i) {
+    const auto records = LocalRecords(root);
+    if (std::all_of(records.begin(), records.end(), [](const auto& r) { return r.second; })) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string said = testing::ReadWhole(err);  // whole lines only
+    ended.err = testing::Lines(said.substr(0, said.rfind('\n') + 1));
+  }
+  return ended;
 }
 
 void Configure(const fs::path& root, const std::string& url, const std::string& name) {
@@ -262,10 +280,8 @@ TEST_F(ArchiveRuns, TwentyStationsAtOnceOnOneServer) {
     Configure(roots.back(), schema.url(), "lab/" + std::to_string(i));
   }
   std::vector<std::future<Ended>> started;  // all at once, each waited for on a thread of its own
-  for (const fs::path& root : roots) {
-    started.push_back(
-        std::async(std::launch::async, RunProgram, Program(root), root.string() + ".err"));
-  }
+  for (const fs::path& root : roots)
+    started.push_back(std::async(std::launch::async, RunStation, root));
   std::set<std::string> run_ids;
   for (int i = 0; i < kStations; ++i) {
     const Ended ended = started[i].get();

@@ -51,6 +51,10 @@ class RecordingEnv : public platform::DefaultEnv {
     starts.push_back({batch, folder});
     return Status::Ok();
   }
+  Status StartProgram(const fs::path& program, const std::vector<std::string>& args) override {
+    programs.push_back({program, args});
+    return program_start;
+  }
   std::tm Now() override { return now_; }
   // Fixed forms, so that expected files do not depend on the machine's locale.
   std::string ShortDate(const std::tm& t) override {
@@ -68,6 +72,12 @@ class RecordingEnv : public platform::DefaultEnv {
 
   std::vector<RecordedMessage> messages;
   std::vector<RecordedStart> starts;
+  struct RecordedProgram {
+    fs::path program;
+    std::vector<std::string> args;
+  };
+  std::vector<RecordedProgram> programs;
+  Status program_start = Status::Ok();  // what StartProgram gives
 
  private:
   std::tm now_;
