@@ -5,6 +5,7 @@
 #ifndef KRM_TESTS_GRADING_GRADE_STATION_H_
 #define KRM_TESTS_GRADING_GRADE_STATION_H_
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -79,6 +80,22 @@ inline std::vector<std::pair<std::string, std::string>> WellCutStone() {
   return k;
 }
 
+// A measurement file of `keys`, CR LF lines; later keys of the same name replace earlier ones.
+inline std::string MeasurementText(const std::vector<std::pair<std::string, std::string>>& keys) {
+  std::vector<std::pair<std::string, std::string>> merged;
+  for (const auto& [key, value] : keys) {
+    auto at = std::find_if(merged.begin(), merged.end(), [&](auto& m) { return m.first == key; });
+    if (at == merged.end()) {
+      merged.push_back({key, value});
+    } else {
+      at->second = value;
+    }
+  }
+  std::string text = "[NumericalParameters]\r\n";
+  for (const auto& [key, value] : merged) text += key + "=" + value + "\r\n";
+  return text;
+}
+
 class GradeStation {
  public:
   // Grade table parts whose every cell holds `digit`, except the cells in `cells`.
@@ -110,23 +127,10 @@ class GradeStation {
     fs::last_write_time(root() / "DOVEVOVIDIRO.EXE", std::chrono::file_clock::from_sys(t));
   }
 
-  // Writes the measurement file from `keys`; later keys of the same name replace earlier ones.
+  // Writes the measurement file from `keys` (see MeasurementText).
   void WriteMeasurement(const std::vector<std::pair<std::string, std::string>>& keys,
                         const fs::path& name = "Test.txt") {
-    std::vector<std::pair<std::string, std::string>> merged;
-    for (const auto& [key, value] : keys) {
-      bool replaced = false;
-      for (auto& m : merged) {
-        if (m.first == key) {
-          m.second = value;
-          replaced = true;
-        }
-      }
-      if (!replaced) merged.push_back({key, value});
-    }
-    std::string text = "[NumericalParameters]\r\n";
-    for (const auto& [key, value] : merged) text += key + "=" + value + "\r\n";
-    station_.Write(name, text);
+    station_.Write(name, MeasurementText(keys));
   }
 
   const fs::path& root() const { return station_.root(); }
