@@ -17,7 +17,6 @@
 //   exit N                 expected exit status of the last start (0 when not given)
 //   stderr TEXT            expected standard error line, in order ("TITLE: message")
 //   absent PATH            PATH must not exist after the run
-//   head NAME N            compare only the first N lines of the expected file NAME
 //   lines NAME A-B         compare only lines A to B (from 1) of NAME; the expected file holds them
 //   measurement NAME       the measurement file is laid out under NAME instead of Test.txt
 //   followup               a KRM_5.bat that records its run in data/krm5_ran.txt
@@ -39,7 +38,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -112,7 +110,6 @@ struct Case {
   std::vector<std::string> remove, mkdir, fifo, stderr_lines, absent;
   std::vector<std::pair<std::string, std::string>> link;
   std::map<std::string, std::uintmax_t> truncate;
-  std::map<std::string, size_t> head;
   std::map<std::string, std::pair<size_t, size_t>> lines;
   std::string measurement = "Test.txt", folder = "station", app_dir = "absolute";
   bool followup = false;
@@ -140,8 +137,6 @@ Case ReadCase(const fs::path& dir) {
     if (word == "runs") c.runs = std::stoi(rest);
     if (word == "stderr") c.stderr_lines.push_back(rest);
     if (word == "absent") c.absent.push_back(rest);
-    if (word == "head")
-      c.head[rest.substr(0, rest.find(' '))] = std::stoul(rest.substr(rest.find(' ')));
     if (word == "lines") {
       const std::string range = rest.substr(rest.find(' ') + 1);
       c.lines[rest.substr(0, rest.find(' '))] = {std::stoul(range),
@@ -174,11 +169,6 @@ std::string NotOnThisSystem(const Case& c) {
   (void)c;
 #endif
   return "";
-}
-
-// The lines of what a run printed on standard error (CR LF on Windows).
-std::vector<std::string> ErrLines(const fs::path& err) {
-  return testing::Lines(testing::ReadWhole(err));
 }
 
 // A case's station, laid out in a temporary folder, and the program run on it.
@@ -257,7 +247,7 @@ struct CaseRun {
     const fs::path err = plain.root() / "stderr.txt";
     const int status = RunOn({testing::ProgramFile(kBin, "DOVEVOVIDIRO").string()}, root,
                              plain.root(), err, [](const fs::path& p) { return p.string(); });
-    stderr_lines = ErrLines(err);
+    stderr_lines = testing::Lines(testing::ReadWhole(err));
     return status;
   }
 
@@ -317,7 +307,6 @@ TEST_P(StationCases, RunMatchesTheHandWorkedFiles) {
     const std::string want = from_top ? Mask(name, expected) : expected;
     ASSERT_TRUE(fs::exists(root / where)) << where << " was not written";
     std::string got = Mask(name, testing::ReadWhole(root / where));
-    if (auto n = c.head.find(name); n != c.head.end()) got = Lines(got, 1, n->second);
     if (range != c.lines.end()) got = Lines(got, range->second.first, range->second.second);
     EXPECT_TRUE(want == got) << name << ": " << FirstDifference(want, got);
   }
@@ -497,7 +486,7 @@ TEST_P(WindowsTwin, WindowsProgramLeavesTheSameFiles) {
        (fs::path(std::getenv("KRM_WINDOWS_BUILD")) / "DOVEVOVIDIRO.exe").string()},
       twin, twin_folder.root(), twin_err, [](const fs::path& p) { return "Z:" + p.string(); });
   EXPECT_EQ(twin_status, status);
-  EXPECT_EQ(ErrLines(twin_err), run.stderr_lines);
+  EXPECT_EQ(testing::Lines(testing::ReadWhole(twin_err)), run.stderr_lines);
 
   const fs::path& root = run.root;
   const std::vector<fs::path> files = FilesUnder(root);

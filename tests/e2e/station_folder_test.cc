@@ -20,20 +20,18 @@ const fs::path kDemoStone = fs::path(KRM_SOURCE_DIR) / "data" / "demo" / "Test.t
 TEST(StationFolder, NamedOutsideAsciiWithBlanksAndBrackets) {
   testing::TempStation tmp;
   const fs::path root = tmp.root() / platform::PathFromUtf8("Scanner (2) \xE7\xAB\x99 \xCE\xA9");
-  const fs::path err = tmp.root() / "stderr.txt";
-  ASSERT_EQ(testing::RunChild(
-                {testing::ProgramFile(kBin, "krm-station").string(), "init", platform::Utf8(root)},
-                "", {}, {}, err.string())
-                .status,
-            0)
-      << testing::ReadWhole(err);
+  const std::string at = platform::Utf8(root), out = (tmp.root() / "stdout.txt").string();
+  // Starts the program of this build `name` with `args`; its exit status, with what it printed
+  // on failure.
+  const auto run = [&](const std::string& name, std::vector<std::string> args) {
+    args.insert(args.begin(), testing::ProgramFile(kBin, name).string());
+    const int status = testing::RunChild(args, out, {}, {}, out + ".err").status;
+    EXPECT_EQ(status, 0) << testing::ReadWhole(out) << testing::ReadWhole(out + ".err");
+    return status;
+  };
+  ASSERT_EQ(run("krm-station", {"init", at}), 0);
   fs::copy_file(kDemoStone, root / "Test.txt");
-  EXPECT_EQ(testing::RunChild({testing::ProgramFile(kBin, "DOVEVOVIDIRO").string(), "--app-dir",
-                               platform::Utf8(root)},
-                              "", {}, {}, err.string())
-                .status,
-            0)
-      << testing::ReadWhole(err);
+  run("DOVEVOVIDIRO", {"--app-dir", at});
   EXPECT_TRUE(testing::ReadWhole(root / "data" / "out.txt").starts_with("DEMO-VG-0042,"));
   EXPECT_TRUE(testing::ReadWhole(root / "data" / "recut.txt").size() > 0);
   const fs::path ran = root / "data" / "krm5_ran.txt";
@@ -42,24 +40,12 @@ TEST(StationFolder, NamedOutsideAsciiWithBlanksAndBrackets) {
   }
   EXPECT_TRUE(testing::ReadWhole(ran).starts_with("KRM_5.bat ran ")) << "KRM_5.bat did not run";
 
-  const std::string station = testing::ProgramFile(kBin, "krm-station").string();
-  const fs::path out = tmp.root() / "stdout.txt";
-  EXPECT_EQ(testing::RunChild({station, "check", platform::Utf8(root)}, out.string()).status, 0)
-      << testing::ReadWhole(out);
-  EXPECT_EQ(testing::RunChild({station, "grade", "--station", platform::Utf8(root),
-                               platform::Utf8(root / "Test.txt")},
-                              out.string(), {}, {}, err.string())
-                .status,
-            0)
-      << testing::ReadWhole(err);
+  run("krm-station", {"check", at});
+  run("krm-station", {"grade", "--station", at, platform::Utf8(root / "Test.txt")});
   EXPECT_NE(testing::ReadWhole(out).find("\"stone_id\":\"DEMO-VG-0042\""), std::string::npos)
       << testing::ReadWhole(out);
-  EXPECT_EQ(testing::RunChild({station, "report", "--station", platform::Utf8(root), "--out",
-                               platform::Utf8(root / "pages"), platform::Utf8(root / "Test.txt")},
-                              out.string(), {}, {}, err.string())
-                .status,
-            0)
-      << testing::ReadWhole(err);
+  run("krm-station", {"report", "--station", at, "--out", platform::Utf8(root / "pages"),
+                      platform::Utf8(root / "Test.txt")});
   EXPECT_TRUE(fs::exists(root / "pages" / "DEMO-VG-0042.html"));
 }
 

@@ -5,10 +5,12 @@
 #ifndef KRM_TESTS_GRADING_GRADE_STATION_H_
 #define KRM_TESTS_GRADING_GRADE_STATION_H_
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,41 +26,20 @@ namespace krm::testing {
 // lower half 75 %, girdle 3.0 % (Medium at both ends), culet none, depth 61.54 %, 0.9 ct, every
 // facet alike and no offsets. Mean diameter 6.5 mm.
 inline std::vector<std::pair<std::string, std::string>> WellCutStone() {
-  std::vector<std::pair<std::string, std::string>> k = {
-      {"STONE_ID", "KRM-0001"},
-      {"CUTTING_TYPE", "Brilliant"},
-      {"DIAMETER_MM_MIN", "6.48"},
-      {"DIAMETER_MM_MAX", "6.52"},
-      {"DIAMETER_MM", "6.5"},
-      {"TABLE_PC", "57"},
-      {"TABLE_MM_MIN", "3.7"},
-      {"TABLE_MM_MAX", "3.71"},
-      {"CROWN_ANGLE_DEG", "34.5"},
-      {"CROWN_ANGLE_DEG_MIN", "34.5"},
-      {"CROWN_ANGLE_DEG_MAX", "34.5"},
-      {"PAVILION_ANGLE_DEG", "40.8"},
-      {"PAVILION_ANGLE_DEG_MIN", "40.8"},
-      {"PAVILION_ANGLE_DEG_MAX", "40.8"},
-      {"STAR_ANGLE_DEG", "22"},
-      {"UPPER_ANGLE_DEG", "42"},
-      {"HALVES_ANGLE_DEG", "41.8"},
-      {"STAR_RATIO_PC", "50"},
-      {"LENGTH_GIRDLE_FACET", "75"},
-      {"GIRDLE_WIDE_BEZEL", "3"},
-      {"GIRDLE_NARROW_MM_MIN", "0.17"},
-      {"GIRDLE_NARROW_MM_MAX", "0.22"},
-      {"GIRDLE_NARROW_MIN", "2.62"},
-      {"GIRDLE_NARROW_MAX", "3.38"},
-      {"CULET_MM", "0"},
-      {"CULET_PC", "0"},
-      {"TOTAL_DEPTH_MM", "4"},
-      {"TOTAL_DEPTH_PC", "61.5"},
-      {"CROWN_HEIGHT_PC", "15"},
-      {"PAVILION_DEPTH_PC", "43"},
-      {"CORRECTED_MASS", "0.9"},
-      {"CRN_PAINTING_DEG_AVG", "0"},
-      {"PAV_PAINTING_DEG_AVG", "0"},
-  };
+  std::vector<std::pair<std::string, std::string>> k;
+  std::istringstream in(
+      "STONE_ID=KRM-0001 CUTTING_TYPE=Brilliant DIAMETER_MM_MIN=6.48 DIAMETER_MM_MAX=6.52 "
+      "DIAMETER_MM=6.5 TABLE_PC=57 TABLE_MM_MIN=3.7 TABLE_MM_MAX=3.71 CROWN_ANGLE_DEG=34.5 "
+      "CROWN_ANGLE_DEG_MIN=34.5 CROWN_ANGLE_DEG_MAX=34.5 PAVILION_ANGLE_DEG=40.8 "
+      "PAVILION_ANGLE_DEG_MIN=40.8 PAVILION_ANGLE_DEG_MAX=40.8 STAR_ANGLE_DEG=22 "
+      "UPPER_ANGLE_DEG=42 HALVES_ANGLE_DEG=41.8 STAR_RATIO_PC=50 LENGTH_GIRDLE_FACET=75 "
+      "GIRDLE_WIDE_BEZEL=3 GIRDLE_NARROW_MM_MIN=0.17 GIRDLE_NARROW_MM_MAX=0.22 "
+      "GIRDLE_NARROW_MIN=2.62 GIRDLE_NARROW_MAX=3.38 CULET_MM=0 CULET_PC=0 TOTAL_DEPTH_MM=4 "
+      "TOTAL_DEPTH_PC=61.5 CROWN_HEIGHT_PC=15 PAVILION_DEPTH_PC=43 CORRECTED_MASS=0.9 "
+      "CRN_PAINTING_DEG_AVG=0 PAV_PAINTING_DEG_AVG=0");
+  for (std::string item; in >> item;) {
+    k.push_back({item.substr(0, item.find('=')), item.substr(item.find('=') + 1)});
+  }
   for (int i = 1; i <= 4; ++i) k.push_back({"TABLE_MM_" + std::to_string(i), "3.705"});
   for (int i = 1; i <= 8; ++i) {
     const std::string n = std::to_string(i);
@@ -77,6 +58,22 @@ inline std::vector<std::pair<std::string, std::string>> WellCutStone() {
     k.push_back({"LENGTH_GIRDLE_FACET_" + n, "75"});
   }
   return k;
+}
+
+// A measurement file of `keys`, CR LF lines; later keys of the same name replace earlier ones.
+inline std::string MeasurementText(const std::vector<std::pair<std::string, std::string>>& keys) {
+  std::vector<std::pair<std::string, std::string>> merged;
+  for (const auto& [key, value] : keys) {
+    auto at = std::find_if(merged.begin(), merged.end(), [&](auto& m) { return m.first == key; });
+    if (at == merged.end()) {
+      merged.push_back({key, value});
+    } else {
+      at->second = value;
+    }
+  }
+  std::string text = "[NumericalParameters]\r\n";
+  for (const auto& [key, value] : merged) text += key + "=" + value + "\r\n";
+  return text;
 }
 
 class GradeStation {
@@ -110,23 +107,10 @@ class GradeStation {
     fs::last_write_time(root() / "DOVEVOVIDIRO.EXE", std::chrono::file_clock::from_sys(t));
   }
 
-  // Writes the measurement file from `keys`; later keys of the same name replace earlier ones.
+  // Writes the measurement file from `keys` (see MeasurementText).
   void WriteMeasurement(const std::vector<std::pair<std::string, std::string>>& keys,
                         const fs::path& name = "Test.txt") {
-    std::vector<std::pair<std::string, std::string>> merged;
-    for (const auto& [key, value] : keys) {
-      bool replaced = false;
-      for (auto& m : merged) {
-        if (m.first == key) {
-          m.second = value;
-          replaced = true;
-        }
-      }
-      if (!replaced) merged.push_back({key, value});
-    }
-    std::string text = "[NumericalParameters]\r\n";
-    for (const auto& [key, value] : merged) text += key + "=" + value + "\r\n";
-    station_.Write(name, text);
+    station_.Write(name, MeasurementText(keys));
   }
 
   const fs::path& root() const { return station_.root(); }

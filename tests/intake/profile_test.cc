@@ -37,9 +37,6 @@ TEST(Profile, AnyLineEndAndHostileFiles) {
     const Profile p = Profile::Parse(text);
     EXPECT_EQ(p.Get("S", "K") + p.Get("S", "L"), "12") << text;
   }
-  const Profile p = Parse({"[S]", "BIG=" + std::string(1 << 20, '7'), "AFTER=ok"});
-  EXPECT_EQ(p.Get("S", "BIG").size(), Profile::kMaxValue);
-  EXPECT_EQ(p.Get("S", "AFTER"), "ok");
   EXPECT_EQ(Profile::Parse(std::string("[S]\nK=a\0b\n", 10)).Get("S", "K").substr(0, 1), "a");
 }
 

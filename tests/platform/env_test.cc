@@ -1,11 +1,14 @@
 // The system's Env (PosixEnv, or Win32Env on Windows), on the points where the two systems differ
 // most: a replaced file keeps its old bytes until it is closed, appends go to the end (large ones
-// whole), reads beyond the end, names in another letter case, a folder under a file's name, what
-// identifies a file. Folder names outside ASCII and the follow-up started in its folder are tried
-// on the real programs by e2e/station_folder_test.cc.
+// whole), reads beyond the end, names in another letter case, a folder (on POSIX also a FIFO or a
+// device) under a file's name, what identifies a file. Folder names outside ASCII and the
+// follow-up started in its folder are tried on the real programs by e2e/station_folder_test.cc.
 #include "platform/default_env.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "platform/recording_env.h"
 
@@ -87,35 +90,59 @@ TEST(Env, FindsAFileUnderAnotherLetterCase) {
   EXPECT_FALSE(env.FindFile(station.root() / "nofolder" / "Test.txt"));
 }
 
-// A folder under a station file's name is never found, read or opened as the file; a file in
-// another letter case beside it is the one found. (env_posix_test.cc: FIFOs and devices.)
-TEST(Env, FolderUnderAFileNameIsNoFile) {
+// Something other than a regular file under a station file's name: a folder, and on POSIX a FIFO
+// or a device. It is never found, read, waited on or opened as the file; on a system that tells
+// letter case apart, a file in another case beside it is the one found.
+struct NotAFile {
+  const char* name;
+  void (*make)(const fs::path& at);
+  const char* reason;  // what a read or an open says; "" where the system's own words stand
+  bool is_link;
+};
+
+class NotAFileTest : public ::testing::TestWithParam<NotAFile> {};
+
+TEST_P(NotAFileTest, IsNeitherFoundNorReadNorOpened) {
   testing::TempStation station;
   DefaultEnv env;
   const fs::path at = station.root() / "Test.txt";
-  fs::create_directory(at);
+  GetParam().make(at);
   EXPECT_FALSE(env.FindFile(at));
   EXPECT_FALSE(env.FindFile(station.root() / "TEST.TXT"));
   EXPECT_FALSE(env.IsRegularFile(at));
   std::string contents = "old";
-  const Status read = env.ReadFile(at, &contents);
-  EXPECT_FALSE(read.ok());
-  EXPECT_EQ(read.reason(), "is a directory");
-  EXPECT_EQ(contents, "");
   std::unique_ptr<BinaryFile> binary;
-  EXPECT_EQ(env.OpenBinary(at, /*create=*/false, &binary).reason(), "is a directory");
-  EXPECT_EQ(env.OpenBinary(at, /*create=*/true, &binary).reason(), "is a directory");
   std::unique_ptr<WritableFile> file;
-  EXPECT_EQ(env.OpenWritable(at, /*append=*/false, &file).reason(), "is a directory");
-  EXPECT_EQ(env.OpenWritable(at, /*append=*/true, &file).reason(), "is a directory");
   std::uint64_t size = 0;
-  EXPECT_EQ(env.FileSize(at, &size).reason(), "is a directory");
+  const Status results[] = {env.ReadFile(at, &contents),
+                            env.OpenBinary(at, /*create=*/false, &binary),
+                            env.OpenBinary(at, /*create=*/true, &binary),
+                            env.FileSize(at, &size),
+                            env.OpenWritable(at, /*append=*/false, &file),
+                            env.OpenWritable(at, /*append=*/true, &file)};
+  // A link to a device is replaced by a file written in its place, as any link is.
+  for (std::size_t i = 0; i < (GetParam().is_link ? 4 : 6); ++i) {
+    EXPECT_FALSE(results[i].ok()) << i;
+    if (*GetParam().reason) {
+      EXPECT_EQ(results[i].reason(), GetParam().reason) << i;
+    }
+  }
+  EXPECT_EQ(contents, "");
 #ifndef _WIN32
-  // On a system that tells letter case apart, the file in another case beside it is found.
   station.Write("test.txt", "[S]\n");
   EXPECT_EQ(env.FindFile(at), station.root() / "test.txt");
 #endif
 }
+
+const NotAFile kNotFiles[] = {
+    {"Folder", [](const fs::path& at) { fs::create_directory(at); }, "is a directory", false},
+#ifndef _WIN32
+    {"Fifo", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "", false},
+    {"Device", [](const fs::path& at) { fs::create_symlink("/dev/zero", at); }, "", true},
+#endif
+};
+INSTANTIATE_TEST_SUITE_P(Kinds, NotAFileTest, ::testing::ValuesIn(kNotFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Env, IdentityTellsFilesAndTheirStatesApart) {
   testing::TempStation station;

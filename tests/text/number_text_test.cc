@@ -60,12 +60,6 @@ TEST(NumberText, ReadsNumbers) {
   for (double beyond : {1e39, std::nan("")}) EXPECT_FALSE(NarrowToSingle(beyond)) << beyond;
 }
 
-}  // namespace
-}  // namespace krm::text
-
-namespace krm::text {
-namespace {
-
 // The shortcut through the shortest text gives the digits of the exact expansion: random values
 // of every size, values read from short decimal texts (as the station's numbers mostly are), and
 // the ties that only the exact expansion decides.

@@ -46,12 +46,6 @@ TEST(RoundDecimal, TextForms) {
   EXPECT_EQ(word, "word");
 }
 
-}  // namespace
-}  // namespace krm::text
-
-namespace krm::text {
-namespace {
-
 // The shortcut through the digits of the four-decimal text gives what the text itself gives, for
 // values of every size and sign, halves at every place, and both precisions.
 TEST(RoundDecimal, ShortcutAgreesWithTheTextForEveryPlace) {

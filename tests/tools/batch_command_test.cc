@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "platform/child_process.h"
 #include "platform/recording_env.h"

@@ -36,14 +36,7 @@ TEST(LabCharts, DefaultTableGradesLikeThePublishedCharts) {
   for (int table = 50; table <= 66; table += 2) {
     const fs::path file = fs::path(KRM_SOURCE_DIR) / "tests" / "data" / "lab-charts" /
                           ("table-" + std::to_string(table) + ".txt");
-    std::vector<std::string> rows;
-    const std::string text = testing::ReadWhole(file);
-    for (size_t start = 0; start < text.size();) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      rows.push_back(text.substr(start, end - start));
-      start = end + 1;
-    }
+    const std::vector<std::string> rows = testing::Split(testing::ReadWhole(file), "\n");
     ASSERT_EQ(rows.size(), static_cast<size_t>(kChartRows)) << file;
     const int t = table - 44;
     int agree = 0;

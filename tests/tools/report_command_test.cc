@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "platform/child_process.h"
 #include "platform/program_arguments.h"

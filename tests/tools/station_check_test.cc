@@ -8,8 +8,8 @@
 #endif
 
 #include <fstream>
+#include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -23,17 +23,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Chromium of the Debian package, or another found on PATH.
+// Chromium on PATH (the Debian package's is /usr/bin/chromium).
 std::optional<fs::path> FindChromium() {
-  std::vector<fs::path> candidates = {"/usr/bin/chromium", "/usr/bin/chromium-browser"};
-  if (const char* path = std::getenv("PATH")) {
-    for (const std::string& dir : testing::Split(path, ":")) {
-      candidates.push_back(fs::path(dir) / "chromium");
-      candidates.push_back(fs::path(dir) / "chromium-browser");
+  const char* path = std::getenv("PATH");
+  for (const std::string& dir : testing::Split(path ? path : "/usr/bin", ":")) {
+    for (const char* name : {"chromium", "chromium-browser"}) {
+      if (::access((fs::path(dir) / name).c_str(), X_OK) == 0) return fs::path(dir) / name;
     }
-  }
-  for (const fs::path& c : candidates) {
-    if (::access(c.c_str(), X_OK) == 0) return c;
   }
   return std::nullopt;
 }
@@ -52,27 +48,16 @@ Rendered Render(const fs::path& chromium, const fs::path& page) {
   const std::string base = (page.parent_path() / page.stem()).string();
   const std::string console = base + ".console", png = base + ".png", pdf = base + ".pdf";
   const std::string dom = base + ".dom";
-  std::vector<std::string> argv = {"/usr/bin/timeout",
-                                   "120",
-                                   chromium.string(),
-                                   "--headless",
-                                   "--no-sandbox",  // the tests may run as root
-                                   "--disable-gpu",
-                                   "--no-first-run",
-                                   "--disable-background-networking",
-                                   "--disable-component-update",
-                                   "--disable-sync",
-                                   "--disable-quic",
-                                   "--user-data-dir=" + base + ".profile",
-                                   "--enable-logging=stderr",
-                                   "--v=0",
-                                   "--hide-scrollbars",
-                                   "--window-size=820,1180",
-                                   "--screenshot=" + png,
-                                   "--print-to-pdf=" + pdf,
-                                   "--no-pdf-header-footer",
-                                   "--dump-dom",
-                                   "file://" + page.string()};
+  std::vector<std::string> argv = {"/usr/bin/timeout", "120", chromium.string()};
+  // No sandbox: the tests may run as root.
+  for (const char* flag :
+       {"headless", "no-sandbox", "disable-gpu", "no-first-run", "disable-background-networking",
+        "disable-component-update", "disable-sync", "disable-quic", "enable-logging=stderr", "v=0",
+        "hide-scrollbars", "window-size=820,1180", "no-pdf-header-footer", "dump-dom"}) {
+    argv.push_back(std::string("--") + flag);
+  }
+  argv.insert(argv.end(), {"--user-data-dir=" + base + ".profile", "--screenshot=" + png,
+                           "--print-to-pdf=" + pdf, "file://" + page.string()});
   const char* console_path = console.c_str();
   Rendered r;
   r.status = testing::RunChild(argv, dom, [console_path] {
@@ -113,13 +98,6 @@ void ExpectDrawings(const PageCase& c, const std::string& dom) {
   EXPECT_NE(dom.find(c.also), std::string::npos) << c.also;
 }
 
-// The PNG of a screenshot in bytes; a page drawn blank compresses to very little.
-std::size_t BlankScreenshotSize(const fs::path& chromium, const testing::TempStation& dir) {
-  const fs::path page = dir.root() / "blank.html";
-  dir.Write(page.filename(), "<!DOCTYPE html><html><body></body></html>\n");
-  return Render(chromium, page).png.size();
-}
-
 // One test, so that the pages are rendered once: ctest runs each test in a process of its own.
 TEST(StonePagesInChromium, LoadDrawAndPrint) {
   const std::optional<fs::path> chromium = FindChromium();
@@ -145,7 +123,9 @@ TEST(StonePagesInChromium, LoadDrawAndPrint) {
     dir.Write(page.filename(), StonePage(c.record, context));
     runs.push_back(std::async(std::launch::async, Render, *chromium, page));
   }
-  const std::size_t blank = BlankScreenshotSize(*chromium, dir);
+  // The screenshot of a blank page, which compresses to very little.
+  dir.Write("blank.html", "<!DOCTYPE html><html><body></body></html>\n");
+  const std::size_t blank = Render(*chromium, dir.root() / "blank.html").png.size();
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].name);
     const Rendered r = runs[i].get();

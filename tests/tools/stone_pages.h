@@ -18,22 +18,14 @@ namespace krm::testing {
 
 using Keys = std::vector<std::pair<std::string, std::string>>;
 
+inline Keys operator+(Keys a, const Keys& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // The measurement file of the well-cut stone with `changes` (later keys replace earlier ones).
 inline std::string MeasurementFile(const Keys& changes = {}) {
-  Keys merged = WellCutStone();
-  for (const auto& [key, value] : changes) {
-    bool replaced = false;
-    for (auto& m : merged) {
-      if (m.first == key) {
-        m.second = value;
-        replaced = true;
-      }
-    }
-    if (!replaced) merged.push_back({key, value});
-  }
-  std::string text = "[NumericalParameters]\r\n";
-  for (const auto& [key, value] : merged) text += key + "=" + value + "\r\n";
-  return text;
+  return MeasurementText(WellCutStone() + changes);
 }
 
 // The same value for the eight keys PREFIX1 to PREFIX8.
@@ -41,11 +33,6 @@ inline Keys EightFacets(const std::string& prefix, const std::string& value) {
   Keys k;
   for (int i = 1; i <= 8; ++i) k.push_back({prefix + std::to_string(i), value});
   return k;
-}
-
-inline Keys operator+(Keys a, const Keys& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 // Excellent: the well-cut stone.
