@@ -12,14 +12,15 @@
 //     records wait, and Notices() gives one line for standard error that says so, e.g.
 //       archive server not reached, 3 records wait: REASON
 //
-// A station run:
+// Keeping a record and sending it at once:
 //   krm::archive::Archiver archiver(env, krm::archive::LoadArchiveConfig(env, station), &faults);
 //   auto record = archiver.NewRecord(measurement_bytes,
 //       archiver.GradeDataDigest(paths.GradeTable(), paths.GradeDatabase()));
 //   record.stone_id = ...;  // the grading's results
 //   archiver.Keep(record);
 //   for (const std::string& line : archiver.Notices()) stderr << "DOVEVOVIDIRO: " << line;
-// (app/stone_archive.h does this for a station run, tools/batch_archive.h for a batch.)
+// A station run Store()s its record instead and leaves the sending to a process of its own, which
+// calls SendWaiting() (app/stone_archive.h); tools/batch_archive.h keeps a batch's records.
 // A batch passes its records in chunks to Keep(span): each chunk is one local transaction and one
 // COPY to the server.
 #ifndef KRM_ARCHIVE_ARCHIVER_H_
@@ -69,7 +70,7 @@ class Archiver {
   LocalArchive* local() { return Local(); }
 
   // Starts reaching the server (the connection and its schema) on a thread of its own when the
-  // station has one, so that a one-shot run grades its stone meanwhile; the first send takes the
+  // station has one, so that a batch grades its stones meanwhile; the first send takes the
   // connection from there, waiting for it at most as long as a connection may take.
   void ReachServerEarly();
 
