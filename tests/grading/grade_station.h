@@ -63,12 +63,13 @@ inline std::vector<std::pair<std::string, std::string>> WellCutStone() {
 // A measurement file of `keys`, CR LF lines; later keys of the same name replace earlier ones.
 inline std::string MeasurementText(const std::vector<std::pair<std::string, std::string>>& keys) {
   std::vector<std::pair<std::string, std::string>> merged;
-  for (const auto& [key, value] : keys) {
-    auto at = std::find_if(merged.begin(), merged.end(), [&](auto& m) { return m.first == key; });
+  for (const auto& entry : keys) {
+    auto at = std::find_if(merged.begin(), merged.end(),
+                           [&entry](auto& m) { return m.first == entry.first; });
     if (at == merged.end()) {
-      merged.push_back({key, value});
+      merged.push_back(entry);
     } else {
-      at->second = value;
+      at->second = entry.second;
     }
   }
   std::string text = "[NumericalParameters]\r\n";
