@@ -104,10 +104,23 @@ bool StationGradeFiles::JoinDatabase() {
 void StationGradeFiles::Open(GradeTableReader* table, GradeTables* tables) {
   // A table file that cannot be opened is said when its cell is read.
   *table = GradeTableReader::Open(station_.env, station_.paths.GradeTable());
-  const Status read = ReadGradeTables(station_.paths.GradeDatabase(), tables);
+  // The recut candidates are graded one after the other against the same database. The identity
+  // is taken before the read: a database changed while it is read is read again next time.
+  const fs::path database = station_.paths.GradeDatabase();
+  platform::FileIdentity identity;
+  const bool identified = station_.env.Identify(database, &identity).ok();
+  if (identified && tables_identity_ == identity) {
+    *tables = tables_;
+    return;
+  }
+  tables_identity_.reset();
+  const Status read = ReadGradeTables(database, tables);
   if (!read.ok()) {
-    station_.faults.Add("grade tables database not read, the cut grade is not valid",
-                        station_.paths.GradeDatabase(), read);
+    station_.faults.Add("grade tables database not read, the cut grade is not valid", database,
+                        read);
+  } else if (identified) {
+    tables_ = *tables;
+    tables_identity_ = identity;
   }
 }
 

@@ -49,7 +49,9 @@ class StationGradeFiles {
   Provisioning Provide();
 
   // Opens the grade table file and reads the grade tables database's tables for one grading. A
-  // file that cannot be opened or read leaves its reads failing, and is recorded as a fault.
+  // file that cannot be opened or read leaves its reads failing, and is recorded as a fault. The
+  // tables of a database that is still the file an earlier grading of the run read are not read
+  // again.
   void Open(GradeTableReader* table, GradeTables* tables);
 
  private:
@@ -63,6 +65,9 @@ class StationGradeFiles {
   // join again.
   std::optional<JoinMemo> table_memo_;
   bool memo_read_ = false;
+  // The grade tables database as the run last read it whole, and its tables.
+  std::optional<platform::FileIdentity> tables_identity_;
+  GradeTables tables_;
 };
 
 // Reads the tables of the database at `path`: an open failure or a table that cannot be read

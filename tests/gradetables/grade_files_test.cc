@@ -9,6 +9,7 @@
 #include "gradetables/grade_file_join.h"
 #include "gradetables/grade_table_reader.h"
 #include "gradetables/provisioning.h"
+#include "platform/database.h"
 #include "platform/recording_env.h"
 #include "tools/default_grade_model.h"
 
@@ -116,6 +117,40 @@ TEST_F(GradeFiles, BrokenDatabaseJoinIsJoinedAgainOnceThePartsAreWhole) {
   EXPECT_EQ(files.Provide(), Provisioning::kReady);
   EXPECT_EQ(station.Read("windows/win_rt2.dll"), db);
   EXPECT_FALSE(station.Exists("windows/win_rt2.dll.joining"));
+}
+
+TEST_F(GradeFiles, GradingsOfARunShareTheDatabaseTablesWhileTheFileIsUnchanged) {
+  fs::create_directories(paths.GradeDatabase().parent_path());
+  ASSERT_TRUE(tools::WriteGradeTablesDatabase(env, paths.GradeDatabase()).ok());
+  intake::Station run(env, station.root());
+  StationGradeFiles files(run);
+  const auto culet_rows = [&files] {
+    GradeTableReader table;
+    GradeTables tables;
+    files.Open(&table, &tables);
+    const GradeTables::Table* culet = tables.Find(kCuletTable);
+    return culet ? static_cast<int>(culet->rows.size()) : -1;
+  };
+  const int rows = culet_rows();
+  ASSERT_GT(rows, 1);
+  EXPECT_EQ(culet_rows(), rows);
+  // A row deleted between two gradings leaves the file as long as it was: the next grading reads
+  // the tables anew all the same.
+  std::uint64_t size_before = 0, size_after = 0;
+  ASSERT_TRUE(env.FileSize(paths.GradeDatabase(), &size_before).ok());
+  {
+    std::unique_ptr<platform::Database> db;
+    ASSERT_TRUE(platform::Database::Open(paths.GradeDatabase(), &db).ok());
+    ASSERT_TRUE(db->Execute("DELETE FROM CULET_DESCRIPTION WHERE rowid = 1").ok());
+  }
+  ASSERT_TRUE(env.FileSize(paths.GradeDatabase(), &size_after).ok());
+  EXPECT_EQ(size_after, size_before);
+  EXPECT_EQ(culet_rows(), rows - 1);
+  // A database that can no longer be read is said at every grading, not served from before.
+  station.Write("windows/win_rt2.dll", "no database");
+  EXPECT_EQ(culet_rows(), -1);
+  EXPECT_EQ(culet_rows(), -1);
+  EXPECT_FALSE(run.faults.empty());
 }
 
 }  // namespace
