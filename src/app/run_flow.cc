@@ -75,6 +75,7 @@ ExitStatus Form_Load(intake::Station& station, grading::StoneState& stone) {
   }
   // After the follow-up's start, so that it never waits for the lab's archive server.
   archive.Keep(&advice);
+  valdane_sp.Finish();
   return station.faults.empty() ? ExitStatus::kOk : ExitStatus::kResultNotWritten;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "export/report_row.h"
@@ -44,11 +46,12 @@ struct TableRow {
 }  // namespace
 
 std::optional<intake::RunEnd> Valdane_Sp::PublicMain(intake::Station& station) {
+  Finish();  // an earlier export's closing
   FaultLog* faults = &station.faults;
   last_failure_ = Status::Ok();
-  connection_.reset();
+  std::unique_ptr<platform::Database> db;
   const auto found = intake::FindStationFile(station.env, station.paths.ReportDatabase());
-  Status opened = found ? platform::Database::Open(*found, &connection_)
+  Status opened = found ? platform::Database::Open(*found, &db)
                         : Status::NotFound(station.paths.ReportDatabase().string() + ": missing",
                                            "no such file");
   if (!opened.ok()) {
@@ -59,15 +62,41 @@ std::optional<intake::RunEnd> Valdane_Sp::PublicMain(intake::Station& station) {
   // Kept in the write-ahead log, so that the report program's reading never holds up the export.
   // A database that cannot be switched now (another program is using it) is written in its old
   // mode and switched by a later run.
-  (void)connection_->UseWriteAheadLog();
+  if (db->UseWriteAheadLog().ok()) db->KeepLogFiles();
   database_path_ = *found;
   fs::path failed_at = *found;
-  last_failure_ = ExportPolished(station, &failed_at);
+  last_failure_ = ExportPolished(station, *db, &failed_at);
   if (!last_failure_.ok()) faults->Add(kNotExported, failed_at, last_failure_);
+  // Making the stone durable and closing the database wait for the disk; the run goes on
+  // meanwhile (the recut advice, the follow-up, the archive) and Finish waits for them.
+  faults_ = faults;
+  closing_ = std::move(db);
+  sync_on_close_ = last_failure_.ok();
+  try {
+    closer_ = std::thread([this] { close_status_ = Close(); });
+  } catch (const std::system_error&) {
+    close_status_ = Close();  // no thread to be had: here and now
+  }
   return std::nullopt;
 }
 
-Status Valdane_Sp::ExportPolished(intake::Station& station, fs::path* failed_at) {
+Status Valdane_Sp::Close() {
+  const Status synced = sync_on_close_ ? closing_->SyncLog() : Status::Ok();
+  closing_.reset();
+  return synced;
+}
+
+void Valdane_Sp::Finish() {
+  if (closer_.joinable()) closer_.join();
+  if (!close_status_.ok()) {
+    last_failure_ = close_status_;
+    faults_->Add(kNotExported, database_path_, close_status_);
+    close_status_ = Status::Ok();
+  }
+}
+
+Status Valdane_Sp::ExportPolished(intake::Station& station, platform::Database& db,
+                                  fs::path* failed_at) {
   const auto path = intake::FindStationFile(station.env, station.paths.root / "TEST.txt");
   *failed_at = station.paths.Measurement();
   if (!path) return Status::NotFound("TEST.txt: no measurement file", "no measurement file");
@@ -92,12 +121,11 @@ Status Valdane_Sp::ExportPolished(intake::Station& station, fs::path* failed_at)
   }
   // Every polished stone goes to the round brilliant tables, whatever its cutting type.
   *failed_at = database_path_;
-  return ExportRoundTables(contents, shape, &station.faults);
+  return ExportRoundTables(db, contents, shape, &station.faults);
 }
 
-Status Valdane_Sp::ExportRoundTables(std::string_view contents, std::string_view shape,
-                                     FaultLog* faults) {
-  platform::Database& db = *connection_;
+Status Valdane_Sp::ExportRoundTables(platform::Database& db, std::string_view contents,
+                                     std::string_view shape, FaultLog* faults) {
   Status s = db.Begin();
   if (!s.ok()) return s;
   // Any failing statement below is a real database failure (names and types are checked first),

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 #include "intake/station.h"
 #include "platform/database.h"
@@ -38,29 +39,50 @@ inline constexpr std::int64_t kExportRowId = 101;
 
 class Valdane_Sp {
  public:
+  Valdane_Sp() = default;
+  Valdane_Sp(const Valdane_Sp&) = delete;
+  Valdane_Sp& operator=(const Valdane_Sp&) = delete;
+  ~Valdane_Sp() { Finish(); }
+
   // Opens the report database (data/data.mdb) and exports the application folder's TEST.txt into
   // it. When the database is missing or cannot be opened, shows the "ALERT" message and gives the
   // end of the run (exit status 3): the recut advice and the follow-up must not run then. Every
   // other failure (no measurement file, an item without "=" before MODEL_IS_SEMI_POLISHED, a
   // database error half way, another writer holding the database past the wait) leaves the
   // report tables as they were and gives no value: the run goes on. Such a failure, and each
-  // report table that is missing, is recorded in the station's faults. The connection stays open
-  // as long as this object lives.
+  // report table that is missing, is recorded in the station's faults. It returns once the
+  // stone is committed; making it safe from a power cut and closing the database go on meanwhile
+  // until Finish.
   std::optional<intake::RunEnd> PublicMain(intake::Station& station);
 
-  // Why the last PublicMain exported nothing; Ok after a complete export.
+  // Waits until the exported stone is safe from a power cut and the database closed. A stone that
+  // could not be made safe is a failure, recorded in the station's faults. Done by the
+  // destruction too; the exit status must be decided after it.
+  void Finish();
+
+  // Why the last PublicMain exported nothing, or (after Finish) could not make the stone safe; Ok
+  // after a complete export.
   const Status& last_failure() const { return last_failure_; }
 
  private:
   // Scans the measurement file and runs the table export; the failure that stopped it, if any,
   // and in `*failed_at` the file it concerns.
-  Status ExportPolished(intake::Station& station, std::filesystem::path* failed_at);
+  Status ExportPolished(intake::Station& station, platform::Database& db,
+                        std::filesystem::path* failed_at);
   // Writes the items of the measurement file `contents` into the report tables.
-  Status ExportRoundTables(std::string_view contents, std::string_view shape, FaultLog* faults);
+  Status ExportRoundTables(platform::Database& db, std::string_view contents,
+                           std::string_view shape, FaultLog* faults);
+  // Syncs the log of the database `closing_` when the export went through, and closes it.
+  Status Close();
 
-  std::unique_ptr<platform::Database> connection_;
   std::filesystem::path database_path_;
   Status last_failure_;
+  FaultLog* faults_ = nullptr;
+  // The database being closed by `closer_`, and what came of it; Finish joins the two.
+  std::unique_ptr<platform::Database> closing_;
+  bool sync_on_close_ = false;
+  std::thread closer_;
+  Status close_status_;
 };
 
 }  // namespace krm::report_export

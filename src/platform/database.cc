@@ -174,6 +174,32 @@ Status Database::UseWriteAheadLog() {
   return s;
 }
 
+void Database::KeepLogFiles() {
+  int keep = 1;
+  sqlite3_file_control(handle_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+  // A kept log is cut to nothing when the last connection has copied it into the database.
+  (void)Execute("PRAGMA journal_size_limit = 0");
+  // SQLite's normal level writes a commit into the log without syncing it, and syncs the log and
+  // then the database when it copies the log over.
+  if (Execute("PRAGMA synchronous = NORMAL").ok()) log_kept_ = true;
+}
+
+Status Database::SyncLog() {
+  if (!log_kept_) return Status::Ok();
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(handle_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK ||
+      log == nullptr || log->pMethods == nullptr) {
+    return Status::IoError("cannot sync the write-ahead log: it is not open",
+                           "write-ahead log not open");
+  }
+  const int rc = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
+  if (rc != SQLITE_OK) {
+    return Status::IoError(std::string("cannot sync the write-ahead log: ") + sqlite3_errstr(rc),
+                           sqlite3_errstr(rc));
+  }
+  return Status::Ok();
+}
+
 Status Database::Query(std::string_view sql, const std::vector<Value>& params,
                        std::vector<Row>* rows, std::vector<std::string>* column_names) {
   if (rows) rows->clear();

@@ -72,8 +72,9 @@ class Database {
   // True when the database has a table of that name (names matched without regard to case).
   bool HasTable(std::string_view table);
 
-  // One transaction around a group of statements: Commit makes them permanent, Rollback (or the
-  // destruction of an open database) undoes them.
+  // One transaction around a group of statements: Commit makes them permanent (after
+  // KeepLogFiles, safe from a power cut once SyncLog or the closing has synced them), Rollback (or
+  // the destruction of an open database) undoes them.
   Status Begin();
   Status Commit();
   Status Rollback();
@@ -82,6 +83,18 @@ class Database {
   // block a writer, nor a writer the readers. The mode is kept in the file. An error when the
   // change cannot be made now (another connection is using the database, the file is read-only).
   Status UseWriteAheadLog();
+
+  // For the rest of this connection to a database in the write-ahead log: the log and its index
+  // stay beside the database when the connection closes (the log emptied once the closing
+  // connection has copied it into the database and synced it), so that a connection neither
+  // makes nor removes files; and a commit is written to the log without waiting for the disk:
+  // SyncLog makes the commits so far durable, and so does closing the connection.
+  void KeepLogFiles();
+
+  // Syncs the write-ahead log's file, so that every commit so far survives a power cut (without
+  // KeepLogFiles each commit is synced by itself, and this does nothing). An error when the log
+  // cannot be synced.
+  Status SyncLog();
 
   // Quotes an identifier for SQL ("name" with inner quotes doubled); for names the program has
   // checked against the database's real tables and columns.
@@ -94,6 +107,7 @@ class Database {
                        std::unique_ptr<Database>* db);
   Status Error(std::string_view what) const;
   sqlite3* handle_;
+  bool log_kept_ = false;
 };
 
 // Affinity by SQLite's rules on a declared column type.
