@@ -494,6 +494,8 @@ TEST_P(WindowsTwin, WindowsProgramLeavesTheSameFiles) {
   for (const fs::path& file : files) {
     const std::string name = file.filename().string();
     if (name.ends_with(".memo")) continue;
+    // The index of a database's write-ahead log is SQLite's shared memory in a file, salted anew.
+    if (name.ends_with("-shm")) continue;
     if (name.starts_with("archive.db")) {
       if (name == "archive.db") {
         EXPECT_EQ(ArchiveRecords(twin / file), ArchiveRecords(root / file)) << file;

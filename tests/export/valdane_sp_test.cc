@@ -111,7 +111,8 @@ TEST_F(ReportExport, DatabaseIsKeptInTheWriteAheadLog) {
     EXPECT_EQ(JournalVersion(path), 22);
     EXPECT_EQ(testing::ReadWhole(station.root() / "data/data.mdb-wal"), "");
     EXPECT_TRUE(station.Exists("data/data.mdb-shm"));
-    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::remove(copy);
+    std::filesystem::copy_file(path, copy);
     std::unique_ptr<platform::Database> alone;
     ASSERT_TRUE(platform::Database::Open(copy, &alone).ok());
     std::vector<platform::Row> rows;
