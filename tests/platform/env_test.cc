@@ -52,6 +52,34 @@ TEST(Env, LargeAppendsAreWrittenWhole) {
   EXPECT_EQ(station.Read("big.txt"), "a" + big + "b");
 }
 
+// A copy replaces a longer target whole (and a shorter one, and none), bytes beyond the first
+// block included; a source that is missing or a folder fails and leaves the target as it was.
+TEST(Env, CopyReplacesTheTargetWholeOrNotAtAll) {
+  testing::TempStation station;
+  DefaultEnv env;
+  const fs::path target = station.root() / "copy.txt";
+  const std::string big(200 * 1024 + 7, 'b');
+  for (const std::string& source : {std::string("short"), big, std::string()}) {
+    station.Write("source.txt", source);
+    ASSERT_TRUE(env.CopyFile(station.root() / "source.txt", target).ok());
+    EXPECT_EQ(station.Read("copy.txt"), source);
+  }
+  station.Write("copy.txt", "kept");
+  fs::create_directory(station.root() / "folder");
+  for (const char* source : {"missing.txt", "folder"}) {
+    EXPECT_FALSE(env.CopyFile(station.root() / source, target).ok()) << source;
+    EXPECT_EQ(station.Read("copy.txt"), "kept") << source;
+  }
+#ifndef _WIN32
+  // The copy takes the source's permissions.
+  ::chmod((station.root() / "source.txt").c_str(), 0640);
+  ASSERT_TRUE(env.CopyFile(station.root() / "source.txt", target).ok());
+  struct stat st;
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+#endif
+}
+
 TEST(Env, BinaryFileGrowsAtAnyOffsetAndReadsNothingBeyondItsEnd) {
   testing::TempStation station;
   DefaultEnv env;
