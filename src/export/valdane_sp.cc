@@ -81,7 +81,7 @@ std::optional<intake::RunEnd> Valdane_Sp::PublicMain(intake::Station& station) {
 }
 
 Status Valdane_Sp::Close() {
-  const Status synced = sync_on_close_ ? closing_->SyncLog() : Status::Ok();
+  const Status synced = sync_on_close_ ? closing_->MakeDurable() : Status::Ok();
   closing_.reset();
   return synced;
 }

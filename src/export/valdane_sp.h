@@ -72,7 +72,8 @@ class Valdane_Sp {
   // Writes the items of the measurement file `contents` into the report tables.
   Status ExportRoundTables(platform::Database& db, std::string_view contents,
                            std::string_view shape, FaultLog* faults);
-  // Syncs the log of the database `closing_` when the export went through, and closes it.
+  // Makes the stone in the database `closing_` durable when the export went through, and closes
+  // the database.
   Status Close();
 
   std::filesystem::path database_path_;

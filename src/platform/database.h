@@ -73,8 +73,8 @@ class Database {
   bool HasTable(std::string_view table);
 
   // One transaction around a group of statements: Commit makes them permanent (after
-  // KeepLogFiles, safe from a power cut once SyncLog or the closing has synced them), Rollback (or
-  // the destruction of an open database) undoes them.
+  // KeepLogFiles, safe from a power cut once MakeDurable or the closing has synced them), Rollback
+  // (or the destruction of an open database) undoes them.
   Status Begin();
   Status Commit();
   Status Rollback();
@@ -87,14 +87,16 @@ class Database {
   // For the rest of this connection to a database in the write-ahead log: the log and its index
   // stay beside the database when the connection closes (the log emptied once the closing
   // connection has copied it into the database and synced it), so that a connection neither
-  // makes nor removes files; and a commit is written to the log without waiting for the disk:
-  // SyncLog makes the commits so far durable, and so does closing the connection.
+  // makes nor removes files; and a commit is written to the log without waiting for the disk, and
+  // stays there: MakeDurable makes the commits so far durable, and so does closing the
+  // connection.
   void KeepLogFiles();
 
-  // Syncs the write-ahead log's file, so that every commit so far survives a power cut (without
-  // KeepLogFiles each commit is synced by itself, and this does nothing). An error when the log
-  // cannot be synced.
-  Status SyncLog();
+  // Makes every commit so far survive a power cut: copies the write-ahead log into the database
+  // file, syncing the log before and the database after; when another connection's reading keeps
+  // part of the log from being copied, syncs the log instead. Without KeepLogFiles each commit was
+  // synced by itself, and this does nothing. An error when neither could be done.
+  Status MakeDurable();
 
   // Quotes an identifier for SQL ("name" with inner quotes doubled); for names the program has
   // checked against the database's real tables and columns.
@@ -106,6 +108,8 @@ class Database {
   static Status OpenAs(const std::filesystem::path& path, const std::string& name, int flags,
                        std::unique_ptr<Database>* db);
   Status Error(std::string_view what) const;
+  // Syncs the write-ahead log's file.
+  Status SyncLog();
   sqlite3* handle_;
   bool log_kept_ = false;
 };
