@@ -1,6 +1,9 @@
 #include "platform/database.h"
 
 #include <sqlite3.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -71,11 +74,47 @@ std::string ImmutableUri(const std::filesystem::path& path) {
   return uri + "?immutable=1";
 }
 
+#ifdef _WIN32
+const char* ReadWriteVfs() {
+  return nullptr;  // the system's own: Windows has no folder to sync
+}
+#else
+// SQLite syncs the folder of a write-ahead log it opened to create (as it always opens one), at
+// the log's first sync: a disk flush at every run, although the folder entry of a log kept from
+// run to run does not change. This file system is the system's own, except that it opens a log
+// that exists already without creating it.
+int OpenLogWithoutCreating(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
+                           int* out_flags) {
+  auto* system = static_cast<sqlite3_vfs*>(vfs->pAppData);
+  if ((flags & SQLITE_OPEN_WAL) != 0 && (flags & SQLITE_OPEN_CREATE) != 0 && name != nullptr &&
+      ::access(name, F_OK) == 0 &&
+      system->xOpen(system, name, file, flags & ~SQLITE_OPEN_CREATE, out_flags) == SQLITE_OK) {
+    return SQLITE_OK;
+  }
+  return system->xOpen(system, name, file, flags, out_flags);
+}
+
+const char* ReadWriteVfs() {
+  static const char* const name = [] {
+    static sqlite3_vfs vfs;
+    sqlite3_vfs* system = sqlite3_vfs_find(nullptr);
+    if (system == nullptr) return static_cast<const char*>(nullptr);
+    vfs = *system;
+    vfs.pNext = nullptr;
+    vfs.zName = "krm-kept-log";
+    vfs.pAppData = system;
+    vfs.xOpen = OpenLogWithoutCreating;
+    return sqlite3_vfs_register(&vfs, /*makeDflt=*/0) == SQLITE_OK ? vfs.zName : nullptr;
+  }();
+  return name;
+}
+#endif
+
 }  // namespace
 
 // SQLite takes file names as UTF-8, which is what path::string() gives on Windows as well.
 Status Database::Open(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
-  return OpenAs(path, path.string(), SQLITE_OPEN_READWRITE, db);
+  return OpenAs(path, path.string(), SQLITE_OPEN_READWRITE, db, ReadWriteVfs());
 }
 
 Status Database::OpenForReading(const std::filesystem::path& path, std::unique_ptr<Database>* db) {
@@ -110,14 +149,14 @@ Status Database::OpenInMemory(std::string_view bytes, std::unique_ptr<Database>*
 }
 
 Status Database::OpenAs(const std::filesystem::path& path, const std::string& name, int flags,
-                        std::unique_ptr<Database>* db) {
+                        std::unique_ptr<Database>* db, const char* vfs) {
   db->reset();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     return Status::NotFound(path.string() + ": no such database file", "no such database file");
   }
   sqlite3* handle = nullptr;
-  const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
+  const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, vfs);
   if (rc != SQLITE_OK) {
     std::string what = path.string() + ": " + (handle ? sqlite3_errmsg(handle) : "cannot open");
     sqlite3_close_v2(handle);

@@ -104,9 +104,10 @@ class Database {
 
  private:
   explicit Database(sqlite3* handle) : handle_(handle) {}
-  // Opens the file at `path` under the SQLite file name `name` with the open `flags`.
+  // Opens the file at `path` under the SQLite file name `name` with the open `flags`, through the
+  // SQLite file system `vfs` (null for the default).
   static Status OpenAs(const std::filesystem::path& path, const std::string& name, int flags,
-                       std::unique_ptr<Database>* db);
+                       std::unique_ptr<Database>* db, const char* vfs = nullptr);
   Status Error(std::string_view what) const;
   // Syncs the write-ahead log's file.
   Status SyncLog();
