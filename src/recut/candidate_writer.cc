@@ -12,6 +12,9 @@ namespace {
 constexpr std::string_view kSection = "NumericalParameters";
 constexpr double kOffsetCap = 0.005;
 constexpr std::string_view kFacetPrefix = "PAVILION_ANGLE_DEG_";
+// What the keys of the rules below start with.
+constexpr std::string_view kOffsetFamily = "OFFSET_";
+constexpr std::string_view kPavilionFamily = "PAVILION_ANGLE_DEG";
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -61,6 +64,13 @@ void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
   std::string facet_key = std::string(kFacetPrefix) + "1";
   text::ItemReader reader(measurement);
   while (auto read = reader.Next()) {
+    // Every rule rewrites only items that start with its own key, and its text starts with that
+    // key again: an item that starts with neither family of keys is written as read.
+    if (!StartsWith(*read, kOffsetFamily) && !StartsWith(*read, kPavilionFamily)) {
+      write(*read);
+      write("\r\n");
+      continue;
+    }
     Item item{*read, {}};
     CapOffset(item, "OFFSET_GIRDLE_CULET_MM=", offsets.girdle_culet);
     CapOffset(item, "OFFSET_TABLE_CULET_MM=", offsets.table_culet);
