@@ -92,7 +92,8 @@ class Archiver {
 
   // Stores the records locally in one transaction and leaves them waiting for a sender (a later
   // SendWaiting, or another process's). False when they could not be stored (recorded in the
-  // FaultLog); Keep then sends them straight to the server.
+  // FaultLog); Keep then sends them straight to the server, and a station run calls
+  // SendUnstored for them.
   bool Store(std::span<const ArchiveRecord> records);
   bool Store(const ArchiveRecord& record) {
     return Store(std::span<const ArchiveRecord>(&record, 1));
