@@ -84,6 +84,9 @@ class Env {
   // Reads the whole file. NotFound when it does not exist, IoError when it cannot be read or is
   // not a regular file (never waits on a FIFO).
   virtual Status ReadFile(const fs::path& path, std::string* contents) = 0;
+  // Starts bringing a regular file that will be read soon into memory, without waiting for it;
+  // anything else under the name is left alone. Does nothing where the system has no such hint.
+  virtual void Prefetch(const fs::path& /*path*/) {}
   // Opens for output: `append` false replaces an existing file (its old bytes are gone once the
   // file is closed), true appends to it. The folder must exist; the file is created with the name
   // exactly as given. A FIFO under the name is refused without waiting for a reader.

@@ -244,6 +244,13 @@ Status PosixEnv::ReadFile(const fs::path& path, std::string* contents) {
   return Status::Ok();
 }
 
+void PosixEnv::Prefetch(const fs::path& path) {
+  int fd = -1;
+  if (!OpenRegular(path, O_RDONLY, &fd).ok()) return;
+  (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+  ::close(fd);
+}
+
 Status PosixEnv::OpenWritable(const fs::path& path, bool append,
                               std::unique_ptr<WritableFile>* file) {
   // A FIFO in the place of an output file would hold the run until some reader opened it: it is

@@ -12,6 +12,7 @@ class PosixEnv : public Env {
   bool IsRegularFile(const fs::path& path) override;
   bool IsDirectory(const fs::path& path) override;
   Status ReadFile(const fs::path& path, std::string* contents) override;
+  void Prefetch(const fs::path& path) override;
   Status OpenWritable(const fs::path& path, bool append,
                       std::unique_ptr<WritableFile>* file) override;
   Status OpenBinary(const fs::path& path, bool create, std::unique_ptr<BinaryFile>* file) override;

@@ -184,6 +184,14 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
   std::deque<std::optional<Done>> pending;  // runs from `written` on
   std::size_t written = 0, next = 0, errors = 0;
 
+  // A batch's files are read once, often from the disk: the files of a run start coming in while
+  // the runs before it are graded (each worker asks for those of the run as many runs ahead as
+  // there are workers, the first runs are asked for before the workers start).
+  auto prefetch = [&](std::size_t run) {
+    for (std::size_t i = run * kRun; i < std::min(items.size(), (run + 1) * kRun); ++i) {
+      env.Prefetch(items[i].path);
+    }
+  };
   auto work = [&] {
     for (;;) {
       std::size_t run;
@@ -193,6 +201,7 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
         if (next >= runs) return;
         run = next++;
       }
+      prefetch(run + static_cast<std::size_t>(jobs));
       Done done;
       std::size_t failed = 0;
       for (std::size_t i = run * kRun; i < std::min(items.size(), (run + 1) * kRun); ++i) {
@@ -213,6 +222,7 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
       if (slot == 0) ready.notify_one();
     }
   };
+  for (std::size_t run = 0; run < static_cast<std::size_t>(jobs); ++run) prefetch(run);
   std::vector<std::thread> workers;
   for (int j = 0; j < jobs; ++j) workers.emplace_back(work);
 
