@@ -41,7 +41,8 @@ Status NotRegular(const fs::path& path, const struct stat& st) {
 // Opens `path` with `flags` for a regular file only. The open itself never waits: a FIFO opened
 // for reading would hold the run until a writer came, so it is opened without blocking and then
 // refused like a folder or a device, whose bytes are no station file either.
-Status OpenRegular(const fs::path& path, int flags, int* fd, std::uint64_t* size = nullptr) {
+Status OpenRegular(const fs::path& path, int flags, int* fd, std::uint64_t* size = nullptr,
+                   mode_t* mode = nullptr) {
   *fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (*fd < 0) return ErrnoStatus(path, "cannot open", errno);
   struct stat st;
@@ -55,6 +56,7 @@ Status OpenRegular(const fs::path& path, int flags, int* fd, std::uint64_t* size
   }
   // Reads and writes of a regular file never wait, so the flag may stay.
   if (size) *size = static_cast<std::uint64_t>(st.st_size);
+  if (mode) *mode = st.st_mode;
   return Status::Ok();
 }
 
@@ -315,19 +317,9 @@ Status PosixEnv::CopyFile(const fs::path& from, const fs::path& to) {
   // The copy is written over an existing target from its start and then cut to its length, as a
   // replaced file is (PosixWritableFile): a target emptied on opening is flushed to the disk by
   // the file system when it is closed, which costs a run more than the copy itself.
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return ErrnoStatus(from, "cannot copy", errno);
-  struct stat st;
-  Status readable = Status::Ok();
-  if (::fstat(in, &st) != 0) {
-    readable = ErrnoStatus(from, "cannot copy", errno);
-  } else if (!S_ISREG(st.st_mode)) {
-    readable = NotRegular(from, st);
-  }
-  if (!readable.ok()) {
-    ::close(in);
-    return readable;
-  }
+  int in = -1;
+  mode_t mode = 0;
+  if (Status s = OpenRegular(from, O_RDONLY, &in, nullptr, &mode); !s.ok()) return s;
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   if (out < 0) {
     const int error = errno;
@@ -336,7 +328,7 @@ Status PosixEnv::CopyFile(const fs::path& from, const fs::path& to) {
   }
   Status result = Status::Ok();
   // The copy takes the source's permissions, an existing target as well as a new one.
-  if (::fchmod(out, st.st_mode & 07777) != 0) result = ErrnoStatus(to, "cannot copy to", errno);
+  if (::fchmod(out, mode & 07777) != 0) result = ErrnoStatus(to, "cannot copy to", errno);
   std::vector<char> block(64 * 1024);
   off_t copied = 0;
   while (result.ok()) {
