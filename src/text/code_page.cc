@@ -49,6 +49,8 @@ std::optional<char32_t> NextCodePoint(std::string_view s, std::size_t* length) {
   return std::nullopt;
 }
 
+}  // namespace
+
 void AppendCp1252AsUtf8(std::string_view station_text, std::string* out, Nul nul) {
   // Runs of ASCII go across in one piece.
   std::size_t plain = 0;
@@ -63,8 +65,6 @@ void AppendCp1252AsUtf8(std::string_view station_text, std::string* out, Nul nul
   }
   out->append(station_text.data() + plain, station_text.size() - plain);
 }
-
-}  // namespace
 
 std::string Cp1252ToUtf8(std::string_view station_text, Nul nul) {
   std::string out;

@@ -25,6 +25,8 @@ enum class Nul {
 
 // UTF-8 of station text in code page 1252.
 std::string Cp1252ToUtf8(std::string_view station_text, Nul nul = Nul::kAsIs);
+// As Cp1252ToUtf8, appended to `*out`.
+void AppendCp1252AsUtf8(std::string_view station_text, std::string* out, Nul nul = Nul::kAsIs);
 
 // Station text of UTF-8; no value when the text holds a character the code page lacks, or is no
 // valid UTF-8. With Nul::kSymbol, U+2400 is the byte 0 and U+0000 is refused.

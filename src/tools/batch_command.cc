@@ -28,9 +28,16 @@ bool IsTxt(const fs::path& path) {
   return ext == ".txt";
 }
 
-std::string Serialized(const StoneRecord& record, RecordFormat format) {
-  if (format == RecordFormat::kCsv) return CsvLine(CsvRow(record));
-  return ToJson(record).dump() + "\n";
+// Appends the record's line to `out`; `json` is the worker's object, filled anew for each record.
+void AppendSerialized(const StoneRecord& record, RecordFormat format, nlohmann::json* json,
+                      std::string* out) {
+  if (format == RecordFormat::kCsv) {
+    *out += CsvLine(CsvRow(record));
+    return;
+  }
+  FillJson(record, json);
+  *out += json->dump();
+  out->push_back('\n');
 }
 
 // Keeps a line of progress on a terminal, at most a few times a second.
@@ -193,6 +200,7 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
     }
   };
   auto work = [&] {
+    nlohmann::json record_json;
     for (;;) {
       std::size_t run;
       {
@@ -208,7 +216,7 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
         std::string contents;
         const StoneRecord record = GradeItem(env, data, items[i], archive ? &contents : nullptr);
         if (record.error) ++failed;
-        done.text += Serialized(record, format);
+        AppendSerialized(record, format, &record_json, &done.text);
         if (!archive) continue;
         if (auto kept = archive->Record(record, std::move(contents))) {
           done.kept.push_back(std::move(*kept));

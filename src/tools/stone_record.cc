@@ -12,7 +12,7 @@ namespace {
 using gradetables::AxisIndex;
 using gradetables::GridOf;
 using grading::Symmetry;
-using ordered_json = nlohmann::json;
+using json = nlohmann::json;
 using text::Cp1252ToUtf8;
 
 // The advice's steps in memory: the candidate file is made from the measurement file's text and
@@ -57,17 +57,62 @@ class MemorySteps : public recut::RecutSteps {
 };
 
 // A number as the station writes it (its shortest text), read back for JSON.
-ordered_json Number(float value) {
+double Number(float value) {
   return text::ToNumber(text::FromSingle(value));
 }
-ordered_json Number(double value) {
+double Number(double value) {
   return text::ToNumber(text::FromDouble(value));
 }
-ordered_json Number(const std::optional<float>& value) {
-  return value ? Number(*value) : ordered_json(nullptr);
+
+// The record's values are written into the objects, arrays and strings that the slots already
+// hold from an earlier record of the same shape, so that a batch does not build and free every
+// record's tree anew: a slot of another kind is replaced, so any slot may be written.
+json& ObjectIn(json& slot) {
+  if (!slot.is_object()) slot = json::object();
+  return slot;
 }
-ordered_json Class(std::int16_t c) {
-  return c >= 1 && c <= 5 ? ordered_json(c) : ordered_json(nullptr);
+// An array of `size` elements, keeping those already there.
+json::array_t& ArrayIn(json& slot, std::size_t size) {
+  if (!slot.is_array()) slot = json::array();
+  json::array_t& array = slot.get_ref<json::array_t&>();
+  array.resize(size);
+  return array;
+}
+void SetText(json& slot, std::string_view value) {
+  if (slot.is_string()) {
+    slot.get_ref<std::string&>().assign(value);
+  } else {
+    slot = value;
+  }
+}
+// Station text, converted to UTF-8.
+void SetStationText(json& slot, std::string_view value) {
+  std::string utf8;
+  if (slot.is_string()) utf8.swap(slot.get_ref<std::string&>());
+  utf8.clear();
+  text::AppendCp1252AsUtf8(value, &utf8);
+  if (slot.is_string()) {
+    utf8.swap(slot.get_ref<std::string&>());
+  } else {
+    slot = std::move(utf8);
+  }
+}
+void SetNumber(json& slot, double value) {
+  slot = value;
+}
+void SetNumber(json& slot, const std::optional<float>& value) {
+  if (value) {
+    slot = Number(*value);
+  } else {
+    slot = nullptr;
+  }
+}
+void SetClass(json& slot, std::int16_t c) {
+  if (c >= 1 && c <= 5) {
+    slot = c;
+  } else {
+    slot = nullptr;
+  }
 }
 
 std::string RecutVerdict(const recut::RecutAdvice& advice) {
@@ -79,35 +124,34 @@ std::string RecutMessage(const recut::RecutAdvice& advice) {
 
 // The explanation's verdict and rules; its view of the grade table along each axis goes with the
 // proportions.
-ordered_json ExplanationJson(const grading::Explanation& e) {
-  ordered_json better = nullptr;
+void FillExplanation(const grading::Explanation& e, json& explanation) {
+  ObjectIn(explanation);
+  json& better = explanation["nearest_better"];
   if (e.nearest_better) {
-    ordered_json changes = ordered_json::object();
+    ObjectIn(better);
+    json& changes = better["changes"];
+    changes = json::object();
     for (const grading::AxisView& view : e.axes) {
       const int to = e.nearest_better->index[AxisIndex(view.axis)];
       if (to == view.index) continue;
-      changes[std::string(GridOf(view.axis).name)] = Number(GridOf(view.axis).Point(to));
+      changes[GridOf(view.axis).name] = Number(GridOf(view.axis).Point(to));
     }
     better["class"] = e.nearest_better->grade_class;
     better["steps"] = e.nearest_better->steps;
     better["cell"] = gradetables::CellNumber(e.nearest_better->index);
-    better["changes"] = std::move(changes);
+  } else {
+    better = nullptr;
   }
-  auto rule = [](const grading::RuleOutcome& r) {
-    ordered_json o = ordered_json::object();
-    o["rule"] = grading::RuleName(r.rule);
-    o["class"] = Class(r.limit);
-    o["numbers"] = Cp1252ToUtf8(r.numbers);
-    return o;
+  auto rule = [](const grading::RuleOutcome& r, json& o) {
+    ObjectIn(o);
+    SetText(o["rule"], grading::RuleName(r.rule));
+    SetClass(o["class"], r.limit);
+    SetStationText(o["numbers"], r.numbers);
   };
-  ordered_json acted = ordered_json::array();
-  for (const grading::RuleOutcome& r : e.acted) acted.push_back(rule(r));
-  ordered_json explanation = ordered_json::object();
-  explanation["verdict"] = Cp1252ToUtf8(e.verdict);
-  explanation["final_rule"] = rule(e.final_rule);
-  explanation["rules"] = std::move(acted);
-  explanation["nearest_better"] = std::move(better);
-  return explanation;
+  json::array_t& acted = ArrayIn(explanation["rules"], e.acted.size());
+  for (std::size_t i = 0; i < e.acted.size(); ++i) rule(e.acted[i], acted[i]);
+  SetStationText(explanation["verdict"], e.verdict);
+  rule(e.final_rule, explanation["final_rule"]);
 }
 
 }  // namespace
@@ -153,77 +197,85 @@ StoneRecord FailedRecord(std::string file, std::string error) {
   return record;
 }
 
-ordered_json ToJson(const StoneRecord& record) {
-  ordered_json j;
-  j["file"] = record.file;
+json ToJson(const StoneRecord& record) {
+  json j;
+  FillJson(record, &j);
+  return j;
+}
+
+void FillJson(const StoneRecord& record, json* into) {
+  json& j = *into;
+  // A failed file's record has its own shape, as has the record after it.
+  if (record.error || !j.is_object() || j.contains("error")) j = json::object();
+  SetText(j["file"], record.file);
   if (record.error) {
     j["error"] = *record.error;
-    return j;
+    return;
   }
   const grading::StoneState& s = record.stone;
   const grading::GradeDetails& d = s.details;
-  j["stone_id"] = Cp1252ToUtf8(record.stone_id);
-  j["cut_grade"] = Cp1252ToUtf8(s.fields.CutCaption());
-  j["overall_class"] = Class(s.OverallCutClass);
-  j["symmetry_grade"] = s.fields.SymmetryCaption();
-  j["symmetry_class"] = Class(s.SymmetryGrade);
-  j["table_class"] = Class(d.table_class);
-  j["table_class_name"] = d.table_class_name;
+  SetStationText(j["stone_id"], record.stone_id);
+  SetStationText(j["cut_grade"], s.fields.CutCaption());
+  SetClass(j["overall_class"], s.OverallCutClass);
+  SetText(j["symmetry_grade"], s.fields.SymmetryCaption());
+  SetClass(j["symmetry_class"], s.SymmetryGrade);
+  SetClass(j["table_class"], d.table_class);
+  SetText(j["table_class_name"], d.table_class_name);
   j["gradable"] = d.gradable;
   // Each proportion with the classes of the cells one grid step either side of the stone's.
-  ordered_json proportions = ordered_json::object();
+  json& proportions = ObjectIn(j["proportions"]);
   for (const grading::AxisView& view : record.explanation.axes) {
-    auto neighbour = [](const std::optional<double>& value, const std::optional<std::int16_t>& c) {
-      ordered_json n = nullptr;
-      if (!value) return n;
-      n["value"] = Number(*value);
-      n["class"] = Class(c.value_or(0));
-      return n;
+    auto neighbour = [](json& n, const std::optional<double>& value,
+                        const std::optional<std::int16_t>& c) {
+      if (!value) {
+        n = nullptr;
+        return;
+      }
+      ObjectIn(n);
+      SetNumber(n["value"], Number(*value));
+      SetClass(n["class"], c.value_or(0));
     };
-    ordered_json& p = proportions[std::string(GridOf(view.axis).name)];
-    p["averaged"] = Number(view.averaged);
-    p["snapped"] = Cp1252ToUtf8(s.fields.SnappedText(view.axis));
+    json& p = ObjectIn(proportions[GridOf(view.axis).name]);
+    SetNumber(p["averaged"], Number(view.averaged));
+    SetStationText(p["snapped"], s.fields.SnappedText(view.axis));
     p["index"] = view.index;
-    p["below"] = neighbour(view.below_value, view.below_class);
-    p["above"] = neighbour(view.above_value, view.above_class);
+    neighbour(p["below"], view.below_value, view.below_class);
+    neighbour(p["above"], view.above_value, view.above_class);
     p["limits"] = view.limits;
   }
-  j["proportions"] = std::move(proportions);
   j["cell"] = d.cell;
-  ordered_json messages = ordered_json::array();
-  for (const std::string& m : s.messages) messages.push_back(Cp1252ToUtf8(m));
-  j["messages"] = std::move(messages);
-  j["girdle_limit_text"] = Cp1252ToUtf8(s.GirdleLimitText);
-  j["degrade_text"] = Cp1252ToUtf8(s.DegradeText);
-  j["symmetry_text"] = Cp1252ToUtf8(s.SymmetryText);
-  ordered_json symmetry = ordered_json::object();
+  json::array_t& messages = ArrayIn(j["messages"], s.messages.size());
+  for (std::size_t i = 0; i < s.messages.size(); ++i) SetStationText(messages[i], s.messages[i]);
+  SetStationText(j["girdle_limit_text"], s.GirdleLimitText);
+  SetStationText(j["degrade_text"], s.DegradeText);
+  SetStationText(j["symmetry_text"], s.SymmetryText);
+  json& symmetry = ObjectIn(j["symmetry"]);
   for (int i = 0; i < grading::kSymmetryParameters; ++i) {
-    ordered_json& parameter = symmetry[std::string(grading::kSymmetryTable[i].name)];
-    parameter["value"] = Number(d.symmetry.value[i]);
+    json& parameter = ObjectIn(symmetry[grading::kSymmetryTable[i].name]);
+    SetNumber(parameter["value"], d.symmetry.value[i]);
     parameter["class"] = d.symmetry_classes[i];
   }
-  j["symmetry"] = std::move(symmetry);
   const recut::RecutAdvice& advice = record.recut;
-  ordered_json recut = ordered_json::object();
-  recut["verdict"] = RecutVerdict(advice);
-  recut["message"] = Cp1252ToUtf8(RecutMessage(advice));
+  json& recut = ObjectIn(j["recut"]);
+  SetText(recut["verdict"], RecutVerdict(advice));
+  SetStationText(recut["message"], RecutMessage(advice));
   recut["candidates_graded"] = advice.attempts;
+  json& candidate = recut["candidate"];
   if (advice.candidate) {
-    ordered_json pavilion = ordered_json::array(), crown = ordered_json::array();
-    for (const recut::FacetEntry& e : advice.candidate->pavilion) pavilion.push_back(e.Text());
-    for (const recut::FacetEntry& e : advice.candidate->crown) crown.push_back(e.Text());
-    ordered_json& candidate = recut["candidate"];
+    ObjectIn(candidate);
+    const auto angles = [](json& slot, const std::array<recut::FacetEntry, recut::kFacets>& table) {
+      json::array_t& texts = ArrayIn(slot, table.size());
+      for (std::size_t i = 0; i < table.size(); ++i) SetText(texts[i], table[i].Text());
+    };
     candidate["attempt"] = advice.successful_attempt;
-    candidate["cut_grade"] = Cp1252ToUtf8(advice.cut_caption);
-    candidate["symmetry_grade"] = advice.symmetry_caption;
-    candidate["pavilion_angles"] = std::move(pavilion);
-    candidate["crown_angles"] = std::move(crown);
+    SetStationText(candidate["cut_grade"], advice.cut_caption);
+    SetText(candidate["symmetry_grade"], advice.symmetry_caption);
+    angles(candidate["pavilion_angles"], advice.candidate->pavilion);
+    angles(candidate["crown_angles"], advice.candidate->crown);
   } else {
-    recut["candidate"] = nullptr;
+    candidate = nullptr;
   }
-  j["recut"] = std::move(recut);
-  j["explain"] = ExplanationJson(record.explanation);
-  return j;
+  FillExplanation(record.explanation, j["explain"]);
 }
 
 std::vector<std::string> CsvHeader() {

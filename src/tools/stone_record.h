@@ -51,6 +51,10 @@ StoneRecord FailedRecord(std::string file, std::string error);
 
 // The record as JSON; station text is converted to UTF-8.
 nlohmann::json ToJson(const StoneRecord& record);
+// As ToJson, written into `*into`, whose objects, arrays and strings from an earlier record are
+// used again where the record has the same shape; what the record lacks is removed. Gives the same
+// JSON as ToJson whatever `*into` held.
+void FillJson(const StoneRecord& record, nlohmann::json* into);
 
 // The record as one CSV row under CsvHeader(), in UTF-8.
 std::vector<std::string> CsvHeader();

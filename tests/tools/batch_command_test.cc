@@ -97,5 +97,30 @@ TEST_F(GradeCommandTest, ExplanationNamesWhatLimitsTheGrade) {
   EXPECT_EQ(Station({"grade", "--station", Path("no-station"), Path("demo.txt")}), 2);
 }
 
+// A batch worker fills one JSON object record after record: whatever the record before it left
+// there (a recut candidate, a nearest better cell, messages, an error), each record reads as if
+// made anew.
+TEST(StoneRecordJson, FillingTheObjectOfAnEarlierRecordGivesTheRecordAnew) {
+  const StoneRecord stones[] = {
+      testing::Graded(testing::VeryGoodStone()),
+      testing::Graded(testing::ExcellentStone()),
+      testing::Graded(testing::OutOfRangeStone()),
+      FailedRecord("gone.txt", "no such measurement file"),
+      testing::Graded(testing::DeepPavilionStone()),
+      testing::Graded(testing::LightStone()),
+      testing::Graded(testing::MeasurementFile({{"CUTTING_TYPE", "Oval"}})),
+      testing::Graded(testing::VeryGoodStone()),
+  };
+  for (const StoneRecord& before : stones) {
+    for (const StoneRecord& after : stones) {
+      nlohmann::json reused;
+      FillJson(before, &reused);
+      FillJson(after, &reused);
+      EXPECT_EQ(reused.dump(), ToJson(after).dump())
+          << "after " << ToJson(before).dump().substr(0, 300);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace krm::tools
