@@ -69,9 +69,17 @@ std::size_t StartOf(std::uint64_t hash, std::size_t n) {
   return static_cast<std::size_t>((static_cast<unsigned __int128>(hash) * n) >> 64);
 }
 
-// Where the first line end (CR or LF) of `text` lies; its size when there is none.
+// Where the first line end (CR or LF) of `text` lies; its size when there is none. Looks at eight
+// bytes at a time for either byte, then finds it among those eight.
 std::size_t LineEnd(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  const auto has_zero_byte = [](std::uint64_t w) { return (w - kOnes) & ~w & kHighs; };
   std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (has_zero_byte(word ^ (kOnes * '\n')) | has_zero_byte(word ^ (kOnes * '\r'))) break;
+  }
   while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
   return i;
 }
@@ -121,11 +129,42 @@ Record RecordAt(std::string_view store, std::size_t pos) {
   return r;
 }
 
+// What a line holds for the store: nothing, a section name, or a key and its value (already cut),
+// as views into the line.
+struct Line {
+  enum Kind { kNothing, kSection, kKey } kind = kNothing;
+  std::string_view name;
+  std::string_view value;
+};
+
+// `in_section` says whether a section line came before: lines before the first section are not
+// reachable.
+Line Split(std::string_view raw, bool in_section) {
+  const std::string_view line = Trim(raw, IsBlank);
+  if (line.empty() || line.front() == ';') return {};
+  if (line.front() == '[') {
+    std::string_view name = line.substr(1);
+    return {Line::kSection, Trim(name.substr(0, name.find(']')), IsBlank), {}};
+  }
+  if (!in_section) return {};
+  const std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return {};
+  const std::string_view key = Trim(line.substr(0, eq), IsBlank);
+  if (key.empty()) return {};
+  std::string_view value = Trim(line.substr(eq + 1), IsValueBlank);
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return {Line::kKey, key, value.substr(0, Profile::kMaxValue)};
+}
+
 }  // namespace
 
-// Turns the file's bytes, given in pieces, into the store's records. A line is collected at the
-// end of the store and, once complete, replaced in place by its record (or dropped), so that a
-// file is never held whole beside what is kept of it.
+// Turns the file's bytes, given in pieces, into the store's records. A line that lies whole in a
+// piece becomes its record at the end of the store; a line that runs on into the next piece is
+// collected at the end of the store and, once complete, replaced in place by its record (or
+// dropped), so that a file is never held whole beside what is kept of it.
 class Profile::Reader {
  public:
   explicit Reader(Profile& profile) : store_(profile.store_) {}
@@ -150,8 +189,12 @@ class Profile::Reader {
         store_.append(piece);
         return;
       }
-      store_.append(piece.substr(0, end));
-      EndLine();
+      if (store_.size() > line_start_) {
+        store_.append(piece.substr(0, end));
+        EndCollectedLine();
+      } else {
+        Append(Split(piece.substr(0, end), in_section_));
+      }
       std::size_t next = end + 1;
       if (piece[end] == '\r') {
         if (next == piece.size()) after_cr_ = true;
@@ -163,36 +206,39 @@ class Profile::Reader {
 
   // The last line needs no line end.
   void Finish() {
-    if (store_.size() > line_start_) EndLine();
+    if (store_.size() > line_start_) EndCollectedLine();
   }
 
  private:
-  void EndLine() {
-    const std::string_view raw(store_.data() + line_start_, store_.size() - line_start_);
-    const std::string_view line = Trim(raw, IsBlank);
-    if (line.empty() || line.front() == ';') return Drop();
-    if (line.front() == '[') {
-      std::string_view name = line.substr(1);
-      name = Trim(name.substr(0, name.find(']')), IsBlank);
-      in_section_ = true;
-      return Keep(name, nullptr);
+  // Appends the record of a line that lies outside the store.
+  void Append(const Line& line) {
+    if (line.kind == Line::kNothing) return;
+    if (line.kind == Line::kSection) in_section_ = true;
+    const bool key = line.kind == Line::kKey;
+    char head[10], tail[10];
+    const std::size_t head_size =
+        PutLength(head, (std::uint64_t{line.name.size()} << 1) | (key ? 0 : 1));
+    store_.append(head, head_size);
+    const std::size_t name_at = store_.size();
+    store_.append(line.name);
+    char* name = store_.data() + name_at;
+    std::transform(name, name + line.name.size(), name, LowerChar);
+    if (key) {
+      store_.append(tail, PutLength(tail, line.value.size()));
+      store_.append(line.value);
     }
-    // Lines before the first section are not reachable.
-    if (!in_section_) return Drop();
-    const std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return Drop();
-    const std::string_view key = Trim(line.substr(0, eq), IsBlank);
-    if (key.empty()) return Drop();
-    std::string_view value = Trim(line.substr(eq + 1), IsValueBlank);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-      value = value.substr(1, value.size() - 2);
-    }
-    const std::string kept(value.substr(0, kMaxValue));
-    Keep(key, &kept);
+    line_start_ = store_.size();
   }
 
-  void Drop() { store_.resize(line_start_); }
+  // Replaces the line collected at the end of the store by its record.
+  void EndCollectedLine() {
+    const Line line = Split(std::string_view(store_).substr(line_start_), in_section_);
+    if (line.kind == Line::kNothing) return store_.resize(line_start_);
+    if (line.kind == Line::kSection) in_section_ = true;
+    // The value may lie where the record puts the key: it is kept aside first.
+    const std::string value(line.value);
+    Keep(line.name, line.kind == Line::kKey ? &value : nullptr);
+  }
 
   // Writes the record of `name` (a section name, or a key with its `value`) over the line it was
   // read from; both may overlap it.
