@@ -156,18 +156,26 @@ std::vector<BatchItem> ListMeasurementFiles(platform::Env& env,
   return items;
 }
 
+namespace {
+
+// Reads the item's file into `*contents`; the record of the file when it cannot be read.
+std::optional<StoneRecord> ReadItem(platform::Env& env, const BatchItem& item,
+                                    std::string* contents) {
+  if (item.error) return FailedRecord(item.path.string(), *item.error);
+  const Status read = env.ReadFile(item.path, contents);
+  if (read.ok()) return std::nullopt;
+  const bool missing = read.code() == Status::Code::kNotFound;
+  return FailedRecord(item.path.string(), missing ? "no such measurement file" : read.reason());
+}
+
+}  // namespace
+
 StoneRecord GradeItem(platform::Env& env, const LoadedGradeData& data, const BatchItem& item,
                       std::string* contents) {
-  const std::string name = item.path.string();
-  if (item.error) return FailedRecord(name, *item.error);
   std::string read_contents;
   if (contents == nullptr) contents = &read_contents;
-  const Status read = env.ReadFile(item.path, contents);
-  if (!read.ok()) {
-    const bool missing = read.code() == Status::Code::kNotFound;
-    return FailedRecord(name, missing ? "no such measurement file" : read.reason());
-  }
-  return GradeStone(data, name, *contents);
+  if (std::optional<StoneRecord> failed = ReadItem(env, item, contents)) return std::move(*failed);
+  return GradeStone(data, item.path.string(), *contents);
 }
 
 std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
@@ -191,9 +199,11 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
   std::deque<std::optional<Done>> pending;  // runs from `written` on
   std::size_t written = 0, next = 0, errors = 0;
 
-  // A batch's files are read once, often from the disk: the files of a run start coming in while
-  // the runs before it are graded (each worker asks for those of the run as many runs ahead as
-  // there are workers, the first runs are asked for before the workers start).
+  // A batch's files are read once. When they come from the disk, the files of a run start coming
+  // in while the runs before it are graded: once a run's files took long to read, each worker
+  // asks for those of the run as many runs ahead as there are workers. Files already in memory
+  // are not asked for, which would cost more than reading them.
+  std::atomic<bool> from_disk = false;
   auto prefetch = [&](std::size_t run) {
     for (std::size_t i = run * kRun; i < std::min(items.size(), (run + 1) * kRun); ++i) {
       env.Prefetch(items[i].path);
@@ -209,12 +219,18 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
         if (next >= runs) return;
         run = next++;
       }
-      prefetch(run + static_cast<std::size_t>(jobs));
+      if (from_disk.load(std::memory_order_relaxed)) prefetch(run + static_cast<std::size_t>(jobs));
       Done done;
       std::size_t failed = 0;
-      for (std::size_t i = run * kRun; i < std::min(items.size(), (run + 1) * kRun); ++i) {
+      Clock::duration reading{};
+      const std::size_t first = run * kRun, end = std::min(items.size(), first + kRun);
+      for (std::size_t i = first; i < end; ++i) {
         std::string contents;
-        const StoneRecord record = GradeItem(env, data, items[i], archive ? &contents : nullptr);
+        const auto started = Clock::now();
+        std::optional<StoneRecord> unread = ReadItem(env, items[i], &contents);
+        reading += Clock::now() - started;
+        const StoneRecord record =
+            unread ? std::move(*unread) : GradeStone(data, items[i].path.string(), contents);
         if (record.error) ++failed;
         AppendSerialized(record, format, &record_json, &done.text);
         if (!archive) continue;
@@ -222,6 +238,9 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
           done.kept.push_back(std::move(*kept));
         }
       }
+      // A measurement file in memory is read in a few microseconds, one from the disk in a tenth
+      // of a millisecond or more.
+      if (reading > (end - first) * std::chrono::microseconds(40)) from_disk = true;
       std::lock_guard lock(mutex);
       errors += failed;
       const std::size_t slot = run - written;
@@ -230,7 +249,6 @@ std::size_t GradeBatch(platform::Env& env, const LoadedGradeData& data,
       if (slot == 0) ready.notify_one();
     }
   };
-  for (std::size_t run = 0; run < static_cast<std::size_t>(jobs); ++run) prefetch(run);
   std::vector<std::thread> workers;
   for (int j = 0; j < jobs; ++j) workers.emplace_back(work);
 

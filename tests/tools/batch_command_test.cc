@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #endif
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "platform/child_process.h"
 #include "platform/recording_env.h"
+#include "tools/batch_command.h"
 #include "tools/stone_pages.h"
 #include "tools/stone_record.h"
 
@@ -95,6 +99,39 @@ TEST_F(GradeCommandTest, ExplanationNamesWhatLimitsTheGrade) {
   EXPECT_EQ(Station({"explain", Path("missing.txt")}), 1);
   EXPECT_EQ(Station({"grade", "--jobs", "0", Path("demo.txt")}), 64);
   EXPECT_EQ(Station({"grade", "--station", Path("no-station"), Path("demo.txt")}), 2);
+}
+
+// Files that come from the disk are asked for ahead of their grading; files already in memory are
+// not, since asking costs more than reading them.
+TEST(GradeBatch, AsksForFilesAheadOnlyWhenTheyComeFromTheDisk) {
+  class TimedReads : public testing::RecordingEnv {
+   public:
+    explicit TimedReads(std::chrono::microseconds read) : read_(read) {}
+    // Every file is the Excellent stone, read from memory after the time given.
+    Status ReadFile(const fs::path&, std::string* contents) override {
+      if (read_.count() > 0) std::this_thread::sleep_for(read_);
+      *contents = stone_;
+      return Status::Ok();
+    }
+    void Prefetch(const fs::path&) override { ++asked_for; }
+    std::atomic<int> asked_for = 0;
+
+   private:
+    std::chrono::microseconds read_;
+    const std::string stone_ = testing::ExcellentStone();
+  };
+  std::vector<BatchItem> items;
+  for (int i = 0; i < 100; ++i) items.push_back({"s" + std::to_string(i) + ".txt", std::nullopt});
+  for (const auto& [read, asked] : {std::pair{std::chrono::microseconds(0), false},
+                                    std::pair{std::chrono::microseconds(300), true}}) {
+    TimedReads env(read);
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(GradeBatch(env, testing::DefaultData(), items, RecordFormat::kCsv, 2, out, nullptr),
+              0u);
+    std::fclose(out);
+    EXPECT_EQ(env.asked_for > 0, asked) << read.count() << " us a read";
+  }
 }
 
 // A batch worker fills one JSON object record after record: whatever the record before it left
