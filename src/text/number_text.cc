@@ -1,6 +1,7 @@
 // Number-to-text and text-to-number rules of the station.
 #include "text/number_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -13,11 +14,23 @@ namespace krm::text {
 namespace {
 
 // A decimal number as sign, significant digits d0 d1 ... and the decimal exponent of d0, so that
-// the value is d0.d1d2... x 10^exponent. Zero has the single digit "0".
+// the value is d0.d1d2... x 10^exponent. Zero has the single digit "0". The digits are held in
+// place: a stone's grading makes hundreds of number texts, and a string of more than fifteen
+// digits would go to the heap.
 struct Decimal {
+  static constexpr int kCapacity = 24;  // the 17 digits of a double's shortest text, and spare
+
   bool negative = false;
-  std::string digits;
+  std::array<char, kCapacity> digit{};
+  int size = 0;
   int exponent = 0;
+
+  std::string_view digits() const { return {digit.data(), static_cast<std::size_t>(size)}; }
+  void SetDigits(std::string_view d) {
+    size = static_cast<int>(std::min<std::size_t>(d.size(), kCapacity));
+    std::copy_n(d.data(), size, digit.data());
+  }
+  bool IsZero() const { return digits() == "0"; }
 };
 
 // Extra digits asked for beyond the wanted precision. When these are not of the form 5000... or
@@ -26,27 +39,32 @@ constexpr int kGuardDigits = 20;
 // Enough digits for the exact decimal expansion of any double.
 constexpr int kExactDigits = 800;
 
-// Splits "d.ddddde+XX" into digits and exponent.
-void SplitScientific(std::string_view sci, std::string* digits, int* exponent) {
-  digits->clear();
-  size_t pos = 0;
-  for (; pos < sci.size() && sci[pos] != 'e'; ++pos) {
-    if (sci[pos] != '.') digits->push_back(sci[pos]);
+// Takes "d.ddddde+XX" (or "de+XX") apart where it lies: gives its digits, made one run by moving
+// the first digit onto the point, and the exponent.
+std::string_view SplitScientific(char* sci, std::size_t size, int* exponent) {
+  const std::string_view text(sci, size);
+  const std::size_t e = std::min(text.find('e'), size);
+  std::string_view digits = text.substr(0, e);
+  if (e > 1 && sci[1] == '.') {
+    sci[1] = sci[0];
+    digits = text.substr(1, e - 1);
   }
   int exp = 0;
-  if (pos < sci.size()) {
-    std::string_view e = sci.substr(pos + 1);
-    if (!e.empty() && e.front() == '+') e.remove_prefix(1);
-    std::from_chars(e.data(), e.data() + e.size(), exp);
+  if (e < size) {
+    std::string_view x = text.substr(e + 1);
+    if (!x.empty() && x.front() == '+') x.remove_prefix(1);
+    std::from_chars(x.data(), x.data() + x.size(), exp);
   }
   *exponent = exp;
+  return digits;
 }
 
-// Rounds |value| to `significant` digits, halves away from zero, on its exact expansion.
+// Rounds |value| to `significant` digits (at most Decimal::kCapacity), halves away from zero, on
+// its exact expansion.
 Decimal ExactRoundToSignificant(double value, int significant) {
   Decimal d;
   if (value == 0 || !std::isfinite(value)) {
-    d.digits.assign(1, '0');
+    d.SetDigits("0");
     return d;
   }
   d.negative = value < 0;
@@ -55,35 +73,33 @@ Decimal ExactRoundToSignificant(double value, int significant) {
   char buf[kExactDigits + 32];
   auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
                            significant - 1 + kGuardDigits);
-  std::string all;
-  SplitScientific(std::string_view(buf, res.ptr - buf), &all, &d.exponent);
+  std::string_view all = SplitScientific(buf, static_cast<std::size_t>(res.ptr - buf), &d.exponent);
 
-  std::string_view tail = std::string_view(all).substr(significant);
+  std::string_view tail = all.substr(significant);
   bool ambiguous = tail.find_first_not_of('0', 1) == std::string_view::npos && tail[0] == '5';
   ambiguous =
       ambiguous || (tail[0] == '4' && tail.find_first_not_of('9', 1) == std::string_view::npos);
   if (ambiguous) {
     // The correctly rounded guard digits sit on a half: look at the exact expansion.
-    int n = std::snprintf(buf, sizeof buf, "%.*e", kExactDigits, magnitude);
-    SplitScientific(std::string_view(buf, n), &all, &d.exponent);
-    tail = std::string_view(all).substr(significant);
+    const int n = std::snprintf(buf, sizeof buf, "%.*e", kExactDigits, magnitude);
+    all = SplitScientific(buf, static_cast<std::size_t>(n), &d.exponent);
+    tail = all.substr(significant);
   }
   const bool round_up = tail[0] >= '5';
-  all.resize(significant);
+  d.SetDigits(all.substr(0, significant));
   if (round_up) {
     int i = significant - 1;
-    while (i >= 0 && all[i] == '9') all[i--] = '0';
+    while (i >= 0 && d.digit[i] == '9') d.digit[i--] = '0';
     if (i >= 0) {
-      ++all[i];
+      ++d.digit[i];
     } else {
-      all.insert(all.begin(), '1');
-      all.pop_back();
+      // 99...9 rounded up: 10...0, one decade higher.
+      d.digit[0] = '1';
       ++d.exponent;
     }
   }
-  size_t last = all.find_last_not_of('0');
-  all.resize(last == std::string::npos ? 1 : last + 1);
-  d.digits = std::move(all);
+  const std::size_t last = d.digits().find_last_not_of('0');
+  d.size = last == std::string_view::npos ? 1 : static_cast<int>(last) + 1;
   return d;
 }
 
@@ -109,42 +125,43 @@ template <typename T>
 std::optional<Decimal> ShortestDecimal(T value, int significant) {
   Decimal d;
   if (value == 0 || !std::isfinite(value)) {
-    d.digits.assign(1, '0');
+    d.SetDigits("0");
     return d;
   }
   d.negative = value < 0;
   const T magnitude = value < 0 ? -value : value;
   char buf[64];
   const auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
-  SplitScientific(std::string_view(buf, res.ptr - buf), &d.digits, &d.exponent);
-  if (static_cast<int>(d.digits.size()) > significant) return std::nullopt;
+  d.SetDigits(SplitScientific(buf, static_cast<std::size_t>(res.ptr - buf), &d.exponent));
+  if (d.size > significant) return std::nullopt;
   const double ulp = static_cast<double>(std::nextafter(magnitude, std::numeric_limits<T>::max())) -
                      static_cast<double>(magnitude);
-  const int finest = d.exponent - significant + (d.digits == "1" ? 0 : 1);
+  const int finest = d.exponent - significant + (d.digits() == "1" ? 0 : 1);
   if (!(ulp < PowerOfTen(finest))) return std::nullopt;
   return d;
 }
 
 Decimal RoundSingle(float value) {
-  if (auto d = ShortestDecimal(value, 7)) return std::move(*d);
+  if (auto d = ShortestDecimal(value, 7)) return *d;
   return ExactRoundToSignificant(value, 7);
 }
 
 Decimal RoundDouble(double value) {
-  if (auto d = ShortestDecimal(value, 15)) return std::move(*d);
+  if (auto d = ShortestDecimal(value, 15)) return *d;
   return ExactRoundToSignificant(value, 15);
 }
 
 std::string LayOut(const Decimal& d, int significant) {
-  if (d.digits == "0") return "0";
+  if (d.IsZero()) return "0";
   std::string out;
   if (d.negative) out.push_back('-');
-  const int n = static_cast<int>(d.digits.size());
+  const std::string_view digits = d.digits();
+  const int n = d.size;
   if (d.exponent < -4 || d.exponent >= significant) {
-    out.push_back(d.digits[0]);
+    out.push_back(digits[0]);
     if (n > 1) {
       out.push_back('.');
-      out.append(d.digits, 1);
+      out.append(digits.substr(1));
     }
     out.push_back('E');
     out.push_back(d.exponent < 0 ? '-' : '+');
@@ -154,14 +171,14 @@ std::string LayOut(const Decimal& d, int significant) {
   } else if (d.exponent < 0) {
     out += "0.";
     out.append(static_cast<size_t>(-d.exponent - 1), '0');
-    out += d.digits;
+    out += digits;
   } else if (n <= d.exponent + 1) {
-    out += d.digits;
+    out += digits;
     out.append(static_cast<size_t>(d.exponent + 1 - n), '0');
   } else {
-    out.append(d.digits, 0, d.exponent + 1);
+    out.append(digits.substr(0, d.exponent + 1));
     out.push_back('.');
-    out.append(d.digits, d.exponent + 1);
+    out.append(digits.substr(d.exponent + 1));
   }
   return out;
 }
@@ -172,10 +189,10 @@ std::string Fixed(const Decimal& d, int decimals) {
   std::string kept;  // whole-number digits followed by `decimals` fraction digits
   for (int e = high; e >= -decimals; --e) {
     const int i = d.exponent - e;
-    kept.push_back(i >= 0 && i < static_cast<int>(d.digits.size()) ? d.digits[i] : '0');
+    kept.push_back(i >= 0 && i < d.size ? d.digit[i] : '0');
   }
   const int next = d.exponent + decimals + 1;  // index of the first dropped digit
-  if (next >= 0 && next < static_cast<int>(d.digits.size()) && d.digits[next] >= '5') {
+  if (next >= 0 && next < d.size && d.digit[next] >= '5') {
     int i = static_cast<int>(kept.size()) - 1;
     while (i >= 0 && kept[i] == '9') kept[i--] = '0';
     if (i >= 0) {
@@ -186,7 +203,7 @@ std::string Fixed(const Decimal& d, int decimals) {
   }
   const size_t whole = kept.size() - decimals;
   std::string out;
-  if (d.negative && d.digits != "0") out.push_back('-');
+  if (d.negative && !d.IsZero()) out.push_back('-');
   out.append(kept, 0, whole);
   if (decimals > 0) {
     out.push_back('.');
@@ -300,18 +317,18 @@ std::optional<FourDecimals> FourDecimalUnits(double value, bool single) {
   }
   const Decimal d = single ? RoundSingle(static_cast<float>(value)) : RoundDouble(value);
   FourDecimals four;
-  four.negative_text = d.negative && d.digits != "0";
+  four.negative_text = d.negative && !d.IsZero();
   // The digit of index i stands for 10^(exponent - i); the units keep the digits down to 10^-4
   // and the next one decides.
   const int last = d.exponent + 4;
   if (last > 17) return std::nullopt;
   std::uint64_t units = 0;
   for (int i = 0; i <= last; ++i) {
-    const char digit = i < static_cast<int>(d.digits.size()) ? d.digits[i] : '0';
+    const char digit = i < d.size ? d.digit[i] : '0';
     units = units * 10 + static_cast<std::uint64_t>(digit - '0');
   }
   const int next = last + 1;
-  if (next >= 0 && next < static_cast<int>(d.digits.size()) && d.digits[next] >= '5') ++units;
+  if (next >= 0 && next < d.size && d.digit[next] >= '5') ++units;
   four.units = units;
   return four;
 }
