@@ -2,6 +2,7 @@
 #include "intake/profile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -14,26 +15,49 @@ constexpr std::size_t kPiece = 64 * 1024;
 // be a few bytes longer than its line, hence the margin below 4 GiB.
 constexpr std::uint64_t kMaxBytes = 0xF0000000u;
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-bool IsValueBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\v';
-}
+constexpr auto IsBlank = [](char c) { return c == ' ' || c == '\t'; };
+constexpr auto IsValueBlank = [](char c) { return c == ' ' || c == '\t' || c == '\v'; };
 
-std::string_view Trim(std::string_view s, bool (*blank)(char)) {
+template <typename Blank>
+std::string_view Trim(std::string_view s, Blank blank) {
   while (!s.empty() && blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && blank(s.back())) s.remove_suffix(1);
   return s;
 }
 
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+
 char LowerChar(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The eight bytes of `word` with A to Z lowered. Each byte's low seven bits plus a constant tell
+// in its top bit whether it is at least 'A', and whether it is above 'Z', with no carry into the
+// next byte; bytes of 0x80 and up are no letters.
+std::uint64_t LowerWord(std::uint64_t word) {
+  const std::uint64_t low7 = word & ~kHighs;
+  const std::uint64_t from_a = low7 + kOnes * (0x80 - 'A');
+  const std::uint64_t past_z = low7 + kOnes * (0x7F - 'Z');
+  const std::uint64_t upper = from_a & ~past_z & ~word & kHighs;
+  return word | (upper >> 2);  // 0x80 >> 2 is the case bit 0x20
+}
+
+// Copies `size` bytes from `from` to `to` (which may be the same), A to Z lowered.
+void LowerCopy(const char* from, std::size_t size, char* to) {
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, from + i, 8);
+    word = LowerWord(word);
+    std::memcpy(to + i, &word, 8);
+  }
+  for (; i < size; ++i) to[i] = LowerChar(from[i]);
+}
+
 std::string Lower(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = LowerChar(c);
+  LowerCopy(out.data(), out.size(), out.data());
   return out;
 }
 
@@ -70,15 +94,22 @@ std::size_t StartOf(std::uint64_t hash, std::size_t n) {
 }
 
 // Where the first line end (CR or LF) of `text` lies; its size when there is none. Looks at eight
-// bytes at a time for either byte, then finds it among those eight.
+// bytes at a time for either byte. The top bit of a byte in `found` is set for each byte that is
+// one, and may be set wrongly only for bytes after such a byte, so its lowest set bit is the line
+// end on a little-endian machine.
 std::size_t LineEnd(std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
   const auto has_zero_byte = [](std::uint64_t w) { return (w - kOnes) & ~w & kHighs; };
   std::size_t i = 0;
   for (; i + 8 <= text.size(); i += 8) {
     std::uint64_t word;
     std::memcpy(&word, text.data() + i, 8);
-    if (has_zero_byte(word ^ (kOnes * '\n')) | has_zero_byte(word ^ (kOnes * '\r'))) break;
+    const std::uint64_t found =
+        has_zero_byte(word ^ (kOnes * '\n')) | has_zero_byte(word ^ (kOnes * '\r'));
+    if (found == 0) continue;
+    if constexpr (std::endian::native == std::endian::little) {
+      return i + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+    }
+    break;
   }
   while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
   return i;
@@ -96,6 +127,12 @@ std::size_t PutLength(char* out, std::uint64_t n) {
 }
 
 std::uint64_t GetLength(std::string_view store, std::size_t* pos) {
+  // Keys, values and most section names are shorter than 64 characters: one byte.
+  const auto first = static_cast<unsigned char>(store[*pos]);
+  if (first < 0x80) {
+    ++*pos;
+    return first;
+  }
   std::uint64_t n = 0;
   for (int shift = 0;; shift += 7) {
     const auto byte = static_cast<unsigned char>(store[(*pos)++]);
@@ -221,8 +258,7 @@ class Profile::Reader {
     store_.append(head, head_size);
     const std::size_t name_at = store_.size();
     store_.append(line.name);
-    char* name = store_.data() + name_at;
-    std::transform(name, name + line.name.size(), name, LowerChar);
+    LowerCopy(store_.data() + name_at, line.name.size(), store_.data() + name_at);
     if (key) {
       store_.append(tail, PutLength(tail, line.value.size()));
       store_.append(line.value);
@@ -254,7 +290,7 @@ class Profile::Reader {
     char* base = store_.data();
     std::memmove(base + to, base + from, size);
     std::memcpy(base + line_start_, head, head_size);
-    std::transform(base + to, base + to + size, base + to, LowerChar);
+    LowerCopy(base + to, size, base + to);
     if (value) {
       std::memcpy(base + to + size, tail, tail_size);
       std::memcpy(base + to + size + tail_size, value->data(), value->size());
@@ -374,10 +410,7 @@ std::string_view Profile::Find(std::string_view section, std::string_view key) c
   const auto lower = [&](std::string_view name) -> std::string_view {
     name = Trim(name, IsBlank);
     if (name.size() > sizeof buffer) return spill = Lower(name);
-    for (std::size_t i = 0; i < name.size(); ++i) {
-      const char c = name[i];
-      buffer[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+    LowerCopy(name.data(), name.size(), buffer);
     return {buffer, name.size()};
   };
   // The grading asks every key of the same section: the section found last is kept by the name

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/recording_env.h"
 
@@ -30,6 +32,35 @@ TEST(Profile, LookupRules) {
   for (auto [key, expected] : cases) EXPECT_EQ(p.Get("numericalPARAMETERS", key), expected) << key;
   EXPECT_EQ(p.Get("Other", "OTHER_KEY"), "o");
   EXPECT_EQ(p.Get("Missing", "OTHER_KEY"), "");
+}
+
+// Only A to Z match their lower case: every other byte, whether 0x20 away from a letter or above
+// 0x7F, is its own, wherever it stands among eight bytes.
+TEST(Profile, OnlyLettersMatchInAnyCase) {
+  std::string text = "[S]\n";
+  std::vector<std::string> keys;
+  for (int b = 0; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    // A lower-case letter would repeat the key of its capital.
+    if (c == '\n' || c == '\r' || c == '=' || c == '\0' || (c >= 'a' && c <= 'z')) continue;
+    for (const std::string& key : {std::string(1, c) + "KEYKEYK", "K" + std::string(9, c)}) {
+      keys.push_back("k" + key + "k");
+      text += keys.back() + "=" + std::to_string(keys.size()) + "\n";
+    }
+  }
+  const Profile p = Profile::Parse(text);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    std::string upper = keys[i], flipped = keys[i];
+    for (char& c : upper) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    for (char& c : flipped) c = static_cast<char>(c ^ 0x20);
+    const bool letters = std::all_of(keys[i].begin(), keys[i].end(), [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+    EXPECT_EQ(p.Get("S", upper), std::to_string(i + 1)) << i;
+    if (!letters) {
+      EXPECT_NE(p.Get("S", flipped), std::to_string(i + 1)) << i;
+    }
+  }
 }
 
 TEST(Profile, AnyLineEndAndHostileFiles) {
