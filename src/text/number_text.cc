@@ -324,6 +324,35 @@ std::string FromDouble(double value) {
   return LayOut(RoundDouble(value), 15);
 }
 
+namespace {
+
+// The nearest double to the decimal `d` (as LayOut writes it with `significant` digits), read
+// back. Its digits as an integer are exact in a double, as is a power of ten up to 10^22, so one
+// multiplication or division rounds once to the nearest, as reading the text does; other
+// exponents read the text.
+double AsWritten(const Decimal& d, int significant) {
+  static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  std::uint64_t whole = 0;
+  for (char c : d.digits()) whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+  const int scale = d.exponent - (d.size - 1);
+  if (d.size > 15 || scale < -22 || scale > 22) return ToNumber(LayOut(d, significant));
+  const double magnitude = scale < 0 ? static_cast<double>(whole) / kExactPowers[-scale]
+                                     : static_cast<double>(whole) * kExactPowers[scale];
+  return d.negative && whole != 0 ? -magnitude : magnitude;
+}
+
+}  // namespace
+
+double SingleAsWritten(float value) {
+  return AsWritten(RoundSingle(value), 7);
+}
+
+double DoubleAsWritten(double value) {
+  return AsWritten(RoundDouble(value), 15);
+}
+
 std::string FixedSingle(float value, int decimals) {
   return Fixed(RoundSingle(value), decimals);
 }

@@ -22,6 +22,11 @@ std::string FromSingle(float value);
 // As FromSingle, with 15 significant digits and exponent form from 1E+15 on.
 std::string FromDouble(double value);
 
+// The double nearest to the number that FromSingle and FromDouble write, without writing it: what
+// ToNumber(FromSingle(value)) gives, for tools that hand the station's numbers on as numbers.
+double SingleAsWritten(float value);
+double DoubleAsWritten(double value);
+
 // Fixed format with `decimals` places (1 to 4 are the formats "0.0" to "0.0000"; 0 gives a whole
 // number without a point): the value's digits by the rules above, then rounded half away from
 // zero at the wanted place. A negative value that rounds to zero keeps its sign ("-0.00").

@@ -58,10 +58,10 @@ class MemorySteps : public recut::RecutSteps {
 
 // A number as the station writes it (its shortest text), read back for JSON.
 double Number(float value) {
-  return text::ToNumber(text::FromSingle(value));
+  return text::SingleAsWritten(value);
 }
 double Number(double value) {
-  return text::ToNumber(text::FromDouble(value));
+  return text::DoubleAsWritten(value);
 }
 
 // The record's values are written into the objects, arrays and strings that the slots already

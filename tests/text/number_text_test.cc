@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -87,6 +88,31 @@ TEST(NumberText, ShortestTextShortcutKeepsTheExactDigits) {
 
 // Short decimal texts take a quicker way to their value; it must be the nearest double, as a full
 // conversion gives.
+// The value of a written number, had without writing it, is the value its text reads as: for
+// numbers of every size and sign, ties of the seventh digit, and values whose text has an exponent.
+TEST(NumberText, ValueAsWrittenIsTheTextReadBack) {
+  std::mt19937_64 random(5);
+  std::vector<double> values = {
+      0.0,   -0.0,     1e-30,     5e-5,      1e-4, 0.1,  34.99996,
+      41.85, -0.00049, 1234567.5, 9999999.5, 1e7,  1e15, 123456789012345678.0,
+      1e300};
+  for (int i = 0; i < 20000; ++i) {
+    const double scale = std::pow(10.0, static_cast<int>(random() % 40) - 20);
+    values.push_back((static_cast<double>(random() % 2000001) - 1000000.0) / 1000.0 * scale);
+    values.push_back(std::round(static_cast<double>(random() % 1000000)) / 10000.0);
+  }
+  for (double v : values) {
+    const float f = static_cast<float>(v);
+    const double from_single = ToNumber(FromSingle(f)), from_double = ToNumber(FromDouble(v));
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(SingleAsWritten(f)),
+              std::bit_cast<std::uint64_t>(from_single))
+        << FromSingle(f);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(DoubleAsWritten(v)),
+              std::bit_cast<std::uint64_t>(from_double))
+        << FromDouble(v);
+  }
+}
+
 TEST(NumberText, ShortDecimalTextsReadAsTheNearestDouble) {
   std::mt19937_64 random(11);
   for (int i = 0; i < 50000; ++i) {
