@@ -241,6 +241,20 @@ class Profile::Reader {
     }
   }
 
+  // Feed(line) and Feed("\r\n") in one: a line without line ends, when no line is being collected,
+  // goes straight to its record.
+  void AddLine(std::string_view line) {
+    const bool plain = !first_ && !after_cr_ && store_.size() == line_start_ &&
+                       fed_ + line.size() + 2 <= kMaxBytes && LineEnd(line) == line.size();
+    if (!plain) {
+      Feed(line);
+      Feed("\r\n");
+      return;
+    }
+    fed_ += line.size() + 2;
+    Append(Split(line, in_section_));
+  }
+
   // The last line needs no line end.
   void Finish() {
     if (store_.size() > line_start_) EndCollectedLine();
@@ -314,6 +328,21 @@ Profile Profile::Parse(std::string_view contents) {
   reader.Feed(contents);
   reader.Finish();
   return profile;
+}
+
+Profile::LineBuilder::LineBuilder(std::size_t size_hint)
+    : reader_(std::make_unique<Reader>(profile_)) {
+  profile_.store_.reserve(std::min<std::uint64_t>(size_hint, kMaxBytes) + 64);
+}
+Profile::LineBuilder::~LineBuilder() = default;
+
+void Profile::LineBuilder::Add(std::string_view line) {
+  reader_->AddLine(line);
+}
+
+Profile Profile::LineBuilder::Finish() {
+  reader_->Finish();
+  return std::move(profile_);
 }
 
 Profile Profile::Load(platform::Env& env, const platform::fs::path& path) {

@@ -13,6 +13,7 @@
 #define KRM_INTAKE_PROFILE_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +36,16 @@ class Profile {
   // As Load, with the failure when the file cannot be opened or read (`*into` is then empty).
   static Status Read(platform::Env& env, const platform::fs::path& path, Profile* into);
 
+  class LineBuilder;
+
   // The value of `key` in `section`, "" when the section or key is missing.
   std::string Get(std::string_view section, std::string_view key) const;
   // As Get, without the copy; empty when missing.
   std::string_view Find(std::string_view section, std::string_view key) const;
+
+  // Profiles are equal when they hold the same section names and keys with the same values in the
+  // same order, so that every look-up gives the same.
+  bool operator==(const Profile& other) const { return store_ == other.store_; }
 
  private:
   class Reader;
@@ -60,6 +67,26 @@ class Profile {
   // The section the last look-up found, and the name it was asked by.
   mutable int last_asked_ = -1;
   mutable std::string last_asked_name_;
+};
+
+// Builds a profile from lines given one by one, each without its line end: the profile that Parse
+// makes of the lines each ended by CR LF, without that text being made. A line may hold line ends
+// of its own; it then reads as the lines they make.
+class Profile::LineBuilder {
+ public:
+  // `size_hint`: about how many bytes the lines will hold.
+  explicit LineBuilder(std::size_t size_hint = 0);
+  ~LineBuilder();
+  LineBuilder(const LineBuilder&) = delete;
+  LineBuilder& operator=(const LineBuilder&) = delete;
+
+  void Add(std::string_view line);
+  // The profile of the lines added; the builder is spent.
+  Profile Finish();
+
+ private:
+  Profile profile_;
+  std::unique_ptr<Reader> reader_;
 };
 
 // GetString(Bookmark, KeyName, FileName) of the grading: reads `path` and answers one key. Each

@@ -55,9 +55,8 @@ Offsets ReadOffsets(const intake::Profile& measurement) {
           read("OFFSET_GIRDLE_TABLE_MM")};
 }
 
-void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
-                        const Candidate& candidate,
-                        const std::function<void(std::string_view)>& write) {
+void RewriteItems(std::string_view measurement, const Offsets& offsets, const Candidate& candidate,
+                  const std::function<void(std::string_view)>& write) {
   const FacetStats& stats = candidate.pavilion_stats;
   int expected = 1;
   // The facet key is recognised by its first 20 characters: the prefix and the facet digit.
@@ -68,7 +67,6 @@ void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
     // key again: an item that starts with neither family of keys is written as read.
     if (!StartsWith(*read, kOffsetFamily) && !StartsWith(*read, kPavilionFamily)) {
       write(*read);
-      write("\r\n");
       continue;
     }
     Item item{*read, {}};
@@ -85,8 +83,16 @@ void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
       facet_key = std::string(kFacetPrefix) + std::to_string(expected);
     }
     write(item.item);
-    write("\r\n");
   }
+}
+
+void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
+                        const Candidate& candidate,
+                        const std::function<void(std::string_view)>& write) {
+  RewriteItems(measurement, offsets, candidate, [&write](std::string_view item) {
+    write(item);
+    write("\r\n");
+  });
 }
 
 std::string RewriteMeasurement(std::string_view measurement, const Offsets& offsets,

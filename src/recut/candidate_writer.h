@@ -35,6 +35,9 @@ Offsets ReadOffsets(const intake::Profile& measurement);
 void RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
                         const Candidate& candidate,
                         const std::function<void(std::string_view)>& write);
+// The same rewrite as the items of the candidate file, each without its line end.
+void RewriteItems(std::string_view measurement, const Offsets& offsets, const Candidate& candidate,
+                  const std::function<void(std::string_view)>& item);
 // The same rewrite as one text.
 std::string RewriteMeasurement(std::string_view measurement, const Offsets& offsets,
                                const Candidate& candidate);

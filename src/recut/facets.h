@@ -27,6 +27,7 @@ struct FacetEntry {
   static FacetEntry Replaced(std::string text);
 
   std::string Text() const;
+  bool operator==(const FacetEntry&) const = default;
 };
 
 // Mean, maximum and minimum over eight angles. A maximum starts at 0 and a minimum at 100 and each
@@ -36,6 +37,7 @@ struct FacetStats {
   FacetEntry mean;
   FacetEntry max = FacetEntry::Double(0);
   FacetEntry min = FacetEntry::Double(100);
+  bool operator==(const FacetStats&) const = default;
 };
 
 // The facet angles as read from the measurement file, indexed by facet number - 1.

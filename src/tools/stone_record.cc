@@ -15,12 +15,13 @@ using grading::Symmetry;
 using json = nlohmann::json;
 using text::Cp1252ToUtf8;
 
-// The advice's steps in memory: the candidate file is made from the measurement file's text and
-// graded from its own text. Attempts 4 and 5 make the files of attempts 1 and 2 again (crown
-// changes are never written); a file graded before gives the grades it gave then, since what a
-// candidate's grading carries over from the earlier gradings of the stone (the band of a look-up
-// that finds none, the pavilion index of an angle off the grid, the weight note) is the same for
-// files that differ in pavilion angles only.
+// The advice's steps in memory: the candidate is graded from the items the candidate file would
+// hold, without the file. Attempts 4 and 5 make the files of attempts 1 and 2 again (crown
+// changes are never written): a candidate whose pavilion entries and statistics are those of one
+// graded before (the only parts of a candidate that the file holds) gives the grades it gave then,
+// since what a candidate's grading carries over from the earlier gradings of the stone (the band
+// of a look-up that finds none, the pavilion index of an angle off the grid, the weight note) is
+// the same for files that differ in pavilion angles only.
 class MemorySteps : public recut::RecutSteps {
  public:
   MemorySteps(const LoadedGradeData& data, std::string_view measurement, grading::StoneState& stone)
@@ -28,25 +29,30 @@ class MemorySteps : public recut::RecutSteps {
   bool BackUp() override { return true; }
   bool GradeCandidate(int, const recut::Offsets& offsets, const recut::Candidate& candidate,
                       std::optional<intake::RunEnd>*) override {
-    std::string contents = recut::RewriteMeasurement(measurement_, offsets, candidate);
     for (const Graded& before : graded_) {
-      if (before.contents != contents) continue;
+      if (before.pavilion != candidate.pavilion || before.stats != candidate.pavilion_stats) {
+        continue;
+      }
       stone_.OverallCutClass = before.cut_class;
       stone_.SymmetryGrade = before.symmetry_class;
       stone_.fields.SetCutCaption(before.cut_caption);
       stone_.fields.SetSymmetryCaption(before.symmetry_caption);
       return true;
     }
-    grading::GradeMeasurement(data_.View(), intake::Profile::Parse(contents), stone_, {}, {},
-                              nullptr);
-    graded_.push_back({std::move(contents), stone_.OverallCutClass, stone_.SymmetryGrade,
-                       stone_.fields.CutCaption(), stone_.fields.SymmetryCaption()});
+    intake::Profile::LineBuilder file(measurement_.size() + measurement_.size() / 8);
+    recut::RewriteItems(measurement_, offsets, candidate,
+                        [&file](std::string_view item) { file.Add(item); });
+    grading::GradeMeasurement(data_.View(), file.Finish(), stone_, {}, {}, nullptr);
+    graded_.push_back({candidate.pavilion, candidate.pavilion_stats, stone_.OverallCutClass,
+                       stone_.SymmetryGrade, stone_.fields.CutCaption(),
+                       stone_.fields.SymmetryCaption()});
     return true;
   }
 
  private:
   struct Graded {
-    std::string contents;
+    std::array<recut::FacetEntry, recut::kFacets> pavilion;
+    recut::FacetStats stats;
     std::int16_t cut_class, symmetry_class;
     std::string cut_caption, symmetry_caption;
   };

@@ -1,5 +1,6 @@
 // Fuzz target: any bytes as a measurement file, read item by item as the report export and the
-// recut candidate writer do, and rewritten into every recut candidate.
+// recut candidate writer do, and rewritten into every recut candidate, whose file reads the same
+// as the candidate built item by item.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -17,10 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const krm::recut::RecutPlan plan = krm::recut::MakePlan(krm::recut::ReadFacets(profile));
   const krm::recut::Offsets offsets = krm::recut::ReadOffsets(profile);
   for (int attempt = 1; attempt <= 5; ++attempt) {
-    const std::string rewritten =
-        krm::recut::RewriteMeasurement(contents, offsets, krm::recut::MakeCandidate(plan, attempt));
-    // The candidate file is read again by the next grading.
-    (void)krm::intake::Profile::Parse(rewritten);
+    const krm::recut::Candidate candidate = krm::recut::MakeCandidate(plan, attempt);
+    const std::string rewritten = krm::recut::RewriteMeasurement(contents, offsets, candidate);
+    // The candidate file is read again by the next grading, or built item by item without it:
+    // both must read the same.
+    krm::intake::Profile::LineBuilder built;
+    krm::recut::RewriteItems(contents, offsets, candidate,
+                             [&built](std::string_view item) { built.Add(item); });
+    if (!(built.Finish() == krm::intake::Profile::Parse(rewritten))) __builtin_trap();
   }
   return 0;
 }

@@ -129,6 +129,28 @@ TEST(Profile, LargeAndHostileFiles) {
   EXPECT_EQ(odd.Get("S", "W"), "w");
 }
 
+// Lines given one by one read as the text of the lines each ended by CR LF, whatever they hold:
+// a byte-order mark, line ends of their own (a quoted item that ran across lines), a CR at the
+// end, blanks, lines before the first section.
+TEST(Profile, LinesGivenOneByOneReadAsTheirText) {
+  const std::vector<std::vector<std::string>> files = {
+      {"[S]", "K=1", "L=2"},
+      {"\xEF\xBB\xBF[S]", "K=1"},
+      {"", "\xEF\xBB\xBF[S]", "K=1"},
+      {"K=before", "  [ S ] ", "K = \"q\" ", "A=1\r\nB=2", "C=3\r", "\nD=4", "E=5\n\r"},
+      {"[S]", "", ";K=comment", "K", "=v", "K=" + std::string(300, 'v'), "\r", "LAST=1"},
+  };
+  for (const std::vector<std::string>& lines : files) {
+    std::string text;
+    Profile::LineBuilder built(3);
+    for (const std::string& line : lines) {
+      text += line + "\r\n";
+      built.Add(line);
+    }
+    EXPECT_TRUE(built.Finish() == Profile::Parse(text)) << text;
+  }
+}
+
 TEST(Profile, MissingFileOrFolderReadsAsEmpty) {
   krm::testing::RecordingEnv env;
   krm::testing::TempStation station;
