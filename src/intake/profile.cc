@@ -43,54 +43,42 @@ std::uint64_t LowerWord(std::uint64_t word) {
   return word | (upper >> 2);  // 0x80 >> 2 is the case bit 0x20
 }
 
-// Copies `size` bytes from `from` to `to` (which may be the same), A to Z lowered.
-void LowerCopy(const char* from, std::size_t size, char* to) {
+// Lowers `size` bytes from `from` into `to` (which may be `from`) and gives the lowered name's
+// hash, both eight bytes at a time: every key of a file and every look-up is hashed, and keys are
+// mostly 15 to 25 characters. The high bits place a key, the low ones are its tag.
+std::uint32_t LowerAndHash(const char* from, std::size_t size, char* to) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = size * kMultiplier;
+  const auto mix = [&h](std::uint64_t word) {
+    h = (h ^ word) * kMultiplier;
+    h ^= h >> 32;
+  };
   std::size_t i = 0;
   for (; i + 8 <= size; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, from + i, 8);
     word = LowerWord(word);
     std::memcpy(to + i, &word, 8);
-  }
-  for (; i < size; ++i) to[i] = LowerChar(from[i]);
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  LowerCopy(out.data(), out.size(), out.data());
-  return out;
-}
-
-// A lower-case key's hash, taken eight bytes at a time (keys are mostly 15 to 25 characters, and
-// every look-up hashes its key): the high bits place the key, the low ones are its tag.
-std::uint64_t HashOf(std::string_view lower_key) {
-  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  std::uint64_t h = lower_key.size() * kMultiplier;
-  const char* p = lower_key.data();
-  std::size_t n = lower_key.size();
-  const auto mix = [&h](std::uint64_t word) {
-    h = (h ^ word) * kMultiplier;
-    h ^= h >> 32;
-  };
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
     mix(word);
   }
-  if (n > 0) {
+  if (i < size) {
     std::uint64_t word = 0;
-    for (std::size_t i = 0; i < n; ++i)
-      word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    for (std::size_t k = 0; i + k < size; ++k) {
+      const char c = LowerChar(from[i + k]);
+      to[i + k] = c;
+      word |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * k);
+    }
     mix(word);
   }
   h ^= h >> 31;
   h *= 0xBF58476D1CE4E5B9ull;
-  return h ^ (h >> 29);
+  h ^= h >> 29;
+  return static_cast<std::uint32_t>(h >> 32);
 }
 
 // The first slot of `hash` among `n`.
-std::size_t StartOf(std::uint64_t hash, std::size_t n) {
-  return static_cast<std::size_t>((static_cast<unsigned __int128>(hash) * n) >> 64);
+std::size_t StartOf(std::uint32_t hash, std::size_t n) {
+  return static_cast<std::size_t>((std::uint64_t{hash} * n) >> 32);
 }
 
 // Where the first line end (CR or LF) of `text` lies; its size when there is none. Looks at eight
@@ -204,7 +192,8 @@ Line Split(std::string_view raw, bool in_section) {
 // dropped), so that a file is never held whole beside what is kept of it.
 class Profile::Reader {
  public:
-  explicit Reader(Profile& profile) : store_(profile.store_) {}
+  explicit Reader(Profile& profile)
+      : store_(profile.store_), keys_(profile.keys_), sections_(profile.sections_) {}
 
   void Feed(std::string_view piece) {
     if (first_) {
@@ -266,13 +255,15 @@ class Profile::Reader {
     if (line.kind == Line::kNothing) return;
     if (line.kind == Line::kSection) in_section_ = true;
     const bool key = line.kind == Line::kKey;
+    const std::size_t record = store_.size();
     char head[10], tail[10];
     const std::size_t head_size =
         PutLength(head, (std::uint64_t{line.name.size()} << 1) | (key ? 0 : 1));
     store_.append(head, head_size);
     const std::size_t name_at = store_.size();
     store_.append(line.name);
-    LowerCopy(store_.data() + name_at, line.name.size(), store_.data() + name_at);
+    Mark(record, key,
+         LowerAndHash(store_.data() + name_at, line.name.size(), store_.data() + name_at));
     if (key) {
       store_.append(tail, PutLength(tail, line.value.size()));
       store_.append(line.value);
@@ -304,7 +295,7 @@ class Profile::Reader {
     char* base = store_.data();
     std::memmove(base + to, base + from, size);
     std::memcpy(base + line_start_, head, head_size);
-    LowerCopy(base + to, size, base + to);
+    Mark(line_start_, value != nullptr, LowerAndHash(base + to, size, base + to));
     if (value) {
       std::memcpy(base + to + size, tail, tail_size);
       std::memcpy(base + to + size + tail_size, value->data(), value->size());
@@ -313,7 +304,19 @@ class Profile::Reader {
     line_start_ = end;
   }
 
+  // Notes the record at `record`: a key with the hash of its name, or a section.
+  void Mark(std::size_t record, bool key, std::uint32_t hash) {
+    const auto at = static_cast<std::uint32_t>(record);
+    if (key) {
+      keys_.push_back({at, hash});
+    } else {
+      sections_.push_back({at, static_cast<std::uint32_t>(keys_.size())});
+    }
+  }
+
   std::string& store_;
+  std::vector<KeyMark>& keys_;
+  std::vector<SectionMark>& sections_;
   std::size_t line_start_ = 0;
   std::uint64_t fed_ = 0;
   bool first_ = true;
@@ -324,6 +327,7 @@ class Profile::Reader {
 Profile Profile::Parse(std::string_view contents) {
   Profile profile;
   profile.store_.reserve(std::min<std::uint64_t>(contents.size(), kMaxBytes) + 64);
+  profile.keys_.reserve(std::min<std::uint64_t>(contents.size(), kMaxBytes) / 24);
   Reader reader(profile);
   reader.Feed(contents);
   reader.Finish();
@@ -385,35 +389,35 @@ const Profile::Section& Profile::SectionNamed(std::string_view lower_name) const
   // Only the first section of a name is searched; it ends where the next section starts.
   Section section;
   section.name = lower_name;
-  std::size_t keys = 0;
-  for (std::size_t pos = 0; pos < store_.size();) {
-    const Record r = RecordAt(store_, pos);
-    if (r.section) {
-      if (section.present) break;
-      if (r.name == lower_name) {
-        section.present = true;
-        section.begin = static_cast<std::uint32_t>(r.next);
-      }
-    } else if (section.present) {
-      ++keys;
-    }
-    pos = r.next;
-    if (section.present) section.end = static_cast<std::uint32_t>(pos);
+  std::size_t first = 0, end = 0;
+  for (std::size_t s = 0; s < sections_.size(); ++s) {
+    if (RecordAt(store_, sections_[s].record).name != lower_name) continue;
+    first = sections_[s].first_key;
+    end = s + 1 < sections_.size() ? sections_[s + 1].first_key : keys_.size();
+    break;
   }
-  if (keys > 0) {
+  if (end > first) {
     // The first of repeated keys wins. A load of four fifths at most keeps the probes short; the
     // tags spare most probes a look at the record itself.
-    section.slots.assign(keys + keys / 4 + 1, 0);
-    section.tags.assign(section.slots.size(), 0);
-    for (std::size_t pos = section.begin; pos < section.end;) {
-      const Record r = RecordAt(store_, pos);
-      const std::uint64_t hash = HashOf(r.name);
-      const std::size_t i = SlotOf(section, r.name, hash);
-      if (section.slots[i] == 0) {
-        section.slots[i] = static_cast<std::uint32_t>(pos) + 1;
-        section.tags[i] = static_cast<std::uint8_t>(hash);
+    const std::size_t keys = end - first;
+    const std::size_t n = keys + keys / 4 + 1;
+    section.slots.assign(n, 0);
+    section.tags.assign(n, 0);
+    for (std::size_t k = first; k < end; ++k) {
+      const KeyMark& key = keys_[k];
+      const auto tag = static_cast<std::uint8_t>(key.hash);
+      for (std::size_t i = StartOf(key.hash, n);; i = i + 1 == n ? 0 : i + 1) {
+        const std::uint32_t slot = section.slots[i];
+        if (slot == 0) {
+          section.slots[i] = key.record + 1;
+          section.tags[i] = tag;
+          break;
+        }
+        if (section.tags[i] == tag &&
+            RecordAt(store_, slot - 1).name == RecordAt(store_, key.record).name) {
+          break;
+        }
       }
-      pos = r.next;
     }
   }
   asked_.push_back(std::move(section));
@@ -421,7 +425,7 @@ const Profile::Section& Profile::SectionNamed(std::string_view lower_name) const
 }
 
 std::size_t Profile::SlotOf(const Section& section, std::string_view lower_key,
-                            std::uint64_t hash) const {
+                            std::uint32_t hash) const {
   const std::size_t n = section.slots.size();
   const auto tag = static_cast<std::uint8_t>(hash);
   for (std::size_t i = StartOf(hash, n);; i = i + 1 == n ? 0 : i + 1) {
@@ -436,11 +440,16 @@ std::string_view Profile::Find(std::string_view section, std::string_view key) c
   // Names are lowered on the stack: the grading asks a few hundred keys of every file.
   char buffer[96];
   std::string spill;
+  std::uint32_t hash = 0;
   const auto lower = [&](std::string_view name) -> std::string_view {
     name = Trim(name, IsBlank);
-    if (name.size() > sizeof buffer) return spill = Lower(name);
-    LowerCopy(name.data(), name.size(), buffer);
-    return {buffer, name.size()};
+    char* to = buffer;
+    if (name.size() > sizeof buffer) {
+      spill.assign(name);
+      to = spill.data();
+    }
+    hash = LowerAndHash(name.data(), name.size(), to);
+    return {to, name.size()};
   };
   // The grading asks every key of the same section: the section found last is kept by the name
   // it was asked by.
@@ -452,7 +461,7 @@ std::string_view Profile::Find(std::string_view section, std::string_view key) c
   const Section& s = asked_[static_cast<std::size_t>(last_asked_)];
   if (s.slots.empty()) return {};
   const std::string_view lower_key = lower(key);
-  const std::uint32_t slot = s.slots[SlotOf(s, lower_key, HashOf(lower_key))];
+  const std::uint32_t slot = s.slots[SlotOf(s, lower_key, hash)];
   return slot == 0 ? std::string_view() : RecordAt(store_, slot - 1).value;
 }
 

@@ -6,9 +6,9 @@
 //
 // A measurement file is a few kilobytes, but the reader must stay small and quick on any file a
 // station may be handed. It keeps only what a lookup can reach, packed: each section name and each
-// key with its (already cut) value, never the file's other bytes; the file is read in pieces. A
-// section's key index is made when the section is first asked for, so that a file of countless
-// sections costs no more than one of countless keys.
+// key with its (already cut) value, never the file's other bytes, and where each of them lies with
+// each key's hash; the file is read in pieces. A section's key index is made when the section is
+// first asked for, so that a file of countless sections costs no more than one of countless keys.
 #ifndef KRM_INTAKE_PROFILE_H_
 #define KRM_INTAKE_PROFILE_H_
 
@@ -49,20 +49,30 @@ class Profile {
 
  private:
   class Reader;
-  // A section that has been asked for: where its keys lie in `store_` and their index.
+  // A section that has been asked for: the index of its keys.
   struct Section {
-    std::string name;  // lower case, as asked
-    bool present = false;
-    std::uint32_t begin = 0, end = 0;
+    std::string name;                  // lower case, as asked
     std::vector<std::uint32_t> slots;  // open addressing: record offset + 1, 0 for an empty slot
     std::vector<std::uint8_t> tags;    // a few bits of each slot's key hash
   };
   const Section& SectionNamed(std::string_view lower_name) const;
   // The slot that holds `lower_key`, else the empty slot where its probe ends.
-  std::size_t SlotOf(const Section& section, std::string_view lower_key, std::uint64_t hash) const;
+  std::size_t SlotOf(const Section& section, std::string_view lower_key, std::uint32_t hash) const;
 
   // Records in file order: a section name (lower case), or a key (lower case) and its value.
   std::string store_;
+  // Where each key record lies in the store, with its key's hash, in file order; and where each
+  // section record lies, with the number of keys before it.
+  struct KeyMark {
+    std::uint32_t record;
+    std::uint32_t hash;
+  };
+  struct SectionMark {
+    std::uint32_t record;
+    std::uint32_t first_key;
+  };
+  std::vector<KeyMark> keys_;
+  std::vector<SectionMark> sections_;
   mutable std::vector<Section> asked_;
   // The section the last look-up found, and the name it was asked by.
   mutable int last_asked_ = -1;
