@@ -1,7 +1,7 @@
 // What the programs take from the system besides the station's files (Env): the host's name,
-// random bytes, whether a stream is a terminal, files with a name of their own, and libraries
-// loaded at run time. One
-// implementation per system (system_posix.cc, system_win32.cc).
+// random bytes, whether a stream is a terminal, files with a name of their own, large pages of
+// memory, and libraries loaded at run time. One implementation per system (system_posix.cc,
+// system_win32.cc).
 #ifndef KRM_PLATFORM_SYSTEM_H_
 #define KRM_PLATFORM_SYSTEM_H_
 
@@ -34,6 +34,11 @@ void UseBinaryStandardStreams();
 // written (permissions, a read-only file system, a full disk).
 Status CreateUniqueFile(const std::filesystem::path& folder, std::string_view prefix,
                         std::filesystem::path* path);
+
+// Asks the system to back the memory at `start` (`size` bytes, not yet written) with large pages,
+// so that filling a table of tens of megabytes takes a few page faults instead of thousands. Does
+// nothing where the system has no such pages or declines.
+void AdviseLargePages(void* start, std::size_t size);
 
 // A shared library loaded at run time (libpq.so.5, libpq.dll), kept loaded until the process
 // ends: a program that needs it only some of the time does not pay for loading it every time.

@@ -1,11 +1,13 @@
 // The system services of system.h on a POSIX system.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <random>
 
@@ -42,6 +44,19 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 void UseBinaryStandardStreams() {}
+
+void AdviseLargePages(void* start, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  // Only whole pages inside the block can be advised.
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(start) + page - 1) / page * page;
+  const auto end = (reinterpret_cast<std::uintptr_t>(start) + size) / page * page;
+  if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)size;
+#endif
+}
 
 Status CreateUniqueFile(const std::filesystem::path& folder, std::string_view prefix,
                         std::filesystem::path* path) {

@@ -45,6 +45,9 @@ bool IsTerminal(std::FILE* stream) {
   return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
 }
 
+// Large pages need a privilege that a station's account does not hold.
+void AdviseLargePages(void*, std::size_t) {}
+
 void UseBinaryStandardStreams() {
   (void)::_setmode(::_fileno(stdout), _O_BINARY);
   (void)::_setmode(::_fileno(stderr), _O_BINARY);

@@ -1,5 +1,7 @@
 #include "tools/default_grade_model.h"
 
+#include "platform/system.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -238,7 +240,10 @@ void FillDefaultTableSlice(int t, char* out) {
 }
 
 std::string DefaultGradeTable() {
-  std::string table(static_cast<std::size_t>(kGradeTableCells), '\0');
+  std::string table;
+  table.reserve(static_cast<std::size_t>(kGradeTableCells));
+  platform::AdviseLargePages(table.data(), table.capacity());
+  table.resize(static_cast<std::size_t>(kGradeTableCells));
   for (int t = 0; t < kTableSteps; ++t) FillDefaultTableSlice(t, table.data() + t * kTableWeight);
   return table;
 }
