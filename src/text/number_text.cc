@@ -376,6 +376,19 @@ std::optional<FourDecimals> FourDecimalUnits(double value, bool single) {
       return FourDecimals{value < 0, static_cast<std::uint64_t>(scaled)};
     }
   }
+  // Any other value below 10^6 (a double) or 100 (a single): its digits (15 or 7) lie within half a
+  // unit of their last place of it, at most 5e-10 or 5e-6, and go beyond the fourth decimal.
+  // Rounded at the fourth decimal they give the value's own rounding there, unless the value lies
+  // that close to half a unit of 10^-4 (checked with a margin that also covers the product's
+  // error).
+  if (magnitude < (single ? 100.0 : 1e6)) {
+    const double units = magnitude * 1e4;
+    const double whole = std::floor(units);
+    const double fraction = units - whole;
+    if (std::fabs(fraction - 0.5) > (single ? 0.06 : 2e-5)) {
+      return FourDecimals{value < 0, static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0)};
+    }
+  }
   const Decimal d = single ? RoundSingle(static_cast<float>(value)) : RoundDouble(value);
   FourDecimals four;
   four.negative_text = d.negative && !d.IsZero();

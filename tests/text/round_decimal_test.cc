@@ -58,6 +58,10 @@ TEST(RoundDecimal, ShortcutAgreesWithTheTextForEveryPlace) {
     const double v = magnitude * static_cast<double>(random() % 2000001) / 1000000.0;
     values.push_back(random() % 2 ? v : -v);
     values.push_back(std::round(v * 1e5) / 1e5 + (random() % 2 ? 5e-6 : 0));
+    // Close to half a unit of the fourth decimal, inside and outside the margins of the shortcut.
+    const double near_half = (std::floor(v * 1e4) + 0.5) / 1e4;
+    const double off = std::pow(10.0, -static_cast<double>(random() % 12)) * 1e-4;
+    values.push_back(near_half + (random() % 2 ? off : -off));
   }
   for (double v : values) {
     for (int places : {0, 1, 2, 3, 4, 5}) {
