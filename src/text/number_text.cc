@@ -141,7 +141,38 @@ std::optional<Decimal> ShortestDecimal(T value, int significant) {
   return d;
 }
 
+// The seven significant digits of a single from 1e-4 up to 1e7, rounded half away from zero, by
+// integer arithmetic: the single times 10^k (k from 0 to 10, which brings seven digits before the
+// point) is exact in a double, as a single holds 24 significant bits and 10^k at most 24 more, so
+// rounding that product to a whole number rounds the exact expansion. No value outside that range.
+std::optional<Decimal> SevenDigits(float value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4,  1e5,
+                                       1e6, 1e7, 1e8, 1e9, 1e10, 1e11};
+  const double magnitude = std::fabs(static_cast<double>(value));
+  if (!(magnitude >= 1e-4 && magnitude < 1e7)) return std::nullopt;
+  // The digits of the whole part of magnitude * 10^4 (exact), less one: the exponent plus four.
+  const double scaled = magnitude * 1e4;
+  int places = 0;
+  while (scaled >= kPowers[places + 1]) ++places;
+  const double product = magnitude * kPowers[10 - places];
+  auto whole = static_cast<std::uint64_t>(std::floor(product + 0.5));
+  Decimal d;
+  d.negative = value < 0;
+  d.exponent = places - 4;
+  if (whole >= 10000000) {  // 9999999.5 and up: one digit more
+    whole /= 10;
+    ++d.exponent;
+  }
+  char digits[7];
+  for (int i = 6; i >= 0; --i, whole /= 10) digits[i] = static_cast<char>('0' + whole % 10);
+  int size = 7;
+  while (size > 1 && digits[size - 1] == '0') --size;
+  d.SetDigits(std::string_view(digits, static_cast<std::size_t>(size)));
+  return d;
+}
+
 Decimal RoundSingle(float value) {
+  if (auto d = SevenDigits(value)) return *d;
   if (auto d = ShortestDecimal(value, 7)) return *d;
   return ExactRoundToSignificant(value, 7);
 }
