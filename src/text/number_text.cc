@@ -304,23 +304,30 @@ std::optional<double> QuickNumber(std::string_view s) {
   size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  // The digits as one whole number; it wraps around only for more than 19 significant digits,
+  // which are refused below.
   std::uint64_t whole = 0;
-  int significant = 0, decimals = 0, digits = 0;
-  bool point = false;
-  for (; i < s.size(); ++i) {
-    const char c = s[i];
-    if (c == '.' && !point) {
-      point = true;
-      continue;
+  const size_t begin = i;
+  for (; i < s.size() && IsDigit(s[i]); ++i) whole = whole * 10 + static_cast<unsigned>(s[i] - '0');
+  const size_t before_point = i - begin;
+  size_t decimals = 0;
+  if (i < s.size() && s[i] == '.') {
+    const size_t point = ++i;
+    for (; i < s.size() && IsDigit(s[i]); ++i) {
+      whole = whole * 10 + static_cast<unsigned>(s[i] - '0');
     }
-    if (!IsDigit(c)) break;
-    ++digits;
-    if (whole != 0 || c != '0') ++significant;
-    whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
-    if (point) ++decimals;
-    if (significant > 15 || decimals > 22) return std::nullopt;
+    decimals = i - point;
   }
-  if (digits == 0 || (i < s.size() && (s[i] == 'e' || s[i] == 'E'))) return std::nullopt;
+  const size_t digits = before_point + decimals;
+  if (digits == 0 || decimals > 22 || (i < s.size() && (s[i] == 'e' || s[i] == 'E'))) {
+    return std::nullopt;
+  }
+  if (digits > 15) {
+    // Leading zeros are no significant digits.
+    size_t zeros = 0;
+    for (size_t j = begin; j < i && (s[j] == '0' || s[j] == '.'); ++j) zeros += s[j] == '0';
+    if (digits - zeros > 15) return std::nullopt;
+  }
   const double value = static_cast<double>(whole) / kExactPowers[decimals];
   return negative ? -value : value;
 }
