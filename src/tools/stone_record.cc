@@ -84,6 +84,16 @@ json::array_t& ArrayIn(json& slot, std::size_t size) {
   array.resize(size);
   return array;
 }
+// The member `key` of `object` (made an object when it is none), added when missing. The library's
+// own operator[] makes a new member, key and all, at every call and drops it when the key is
+// there already.
+json& Field(json& object, std::string_view key) {
+  json::object_t& members = ObjectIn(object).get_ref<json::object_t&>();
+  const auto found = members.find(key);
+  if (found != members.end()) return found->second;
+  return members.emplace(std::string(key), nullptr).first->second;
+}
+
 void SetText(json& slot, std::string_view value) {
   if (slot.is_string()) {
     slot.get_ref<std::string&>().assign(value);
@@ -132,32 +142,32 @@ std::string RecutMessage(const recut::RecutAdvice& advice) {
 // proportions.
 void FillExplanation(const grading::Explanation& e, json& explanation) {
   ObjectIn(explanation);
-  json& better = explanation["nearest_better"];
+  json& better = Field(explanation, "nearest_better");
   if (e.nearest_better) {
     ObjectIn(better);
-    json& changes = better["changes"];
+    json& changes = Field(better, "changes");
     changes = json::object();
     for (const grading::AxisView& view : e.axes) {
       const int to = e.nearest_better->index[AxisIndex(view.axis)];
       if (to == view.index) continue;
-      changes[GridOf(view.axis).name] = Number(GridOf(view.axis).Point(to));
+      Field(changes, GridOf(view.axis).name) = Number(GridOf(view.axis).Point(to));
     }
-    better["class"] = e.nearest_better->grade_class;
-    better["steps"] = e.nearest_better->steps;
-    better["cell"] = gradetables::CellNumber(e.nearest_better->index);
+    Field(better, "class") = e.nearest_better->grade_class;
+    Field(better, "steps") = e.nearest_better->steps;
+    Field(better, "cell") = gradetables::CellNumber(e.nearest_better->index);
   } else {
     better = nullptr;
   }
   auto rule = [](const grading::RuleOutcome& r, json& o) {
     ObjectIn(o);
-    SetText(o["rule"], grading::RuleName(r.rule));
-    SetClass(o["class"], r.limit);
-    SetStationText(o["numbers"], r.numbers);
+    SetText(Field(o, "rule"), grading::RuleName(r.rule));
+    SetClass(Field(o, "class"), r.limit);
+    SetStationText(Field(o, "numbers"), r.numbers);
   };
-  json::array_t& acted = ArrayIn(explanation["rules"], e.acted.size());
+  json::array_t& acted = ArrayIn(Field(explanation, "rules"), e.acted.size());
   for (std::size_t i = 0; i < e.acted.size(); ++i) rule(e.acted[i], acted[i]);
-  SetStationText(explanation["verdict"], e.verdict);
-  rule(e.final_rule, explanation["final_rule"]);
+  SetStationText(Field(explanation, "verdict"), e.verdict);
+  rule(e.final_rule, Field(explanation, "final_rule"));
 }
 
 }  // namespace
@@ -213,23 +223,23 @@ void FillJson(const StoneRecord& record, json* into) {
   json& j = *into;
   // A failed file's record has its own shape, as has the record after it.
   if (record.error || !j.is_object() || j.contains("error")) j = json::object();
-  SetText(j["file"], record.file);
+  SetText(Field(j, "file"), record.file);
   if (record.error) {
-    j["error"] = *record.error;
+    Field(j, "error") = *record.error;
     return;
   }
   const grading::StoneState& s = record.stone;
   const grading::GradeDetails& d = s.details;
-  SetStationText(j["stone_id"], record.stone_id);
-  SetStationText(j["cut_grade"], s.fields.CutCaption());
-  SetClass(j["overall_class"], s.OverallCutClass);
-  SetText(j["symmetry_grade"], s.fields.SymmetryCaption());
-  SetClass(j["symmetry_class"], s.SymmetryGrade);
-  SetClass(j["table_class"], d.table_class);
-  SetText(j["table_class_name"], d.table_class_name);
-  j["gradable"] = d.gradable;
+  SetStationText(Field(j, "stone_id"), record.stone_id);
+  SetStationText(Field(j, "cut_grade"), s.fields.CutCaption());
+  SetClass(Field(j, "overall_class"), s.OverallCutClass);
+  SetText(Field(j, "symmetry_grade"), s.fields.SymmetryCaption());
+  SetClass(Field(j, "symmetry_class"), s.SymmetryGrade);
+  SetClass(Field(j, "table_class"), d.table_class);
+  SetText(Field(j, "table_class_name"), d.table_class_name);
+  Field(j, "gradable") = d.gradable;
   // Each proportion with the classes of the cells one grid step either side of the stone's.
-  json& proportions = ObjectIn(j["proportions"]);
+  json& proportions = ObjectIn(Field(j, "proportions"));
   for (const grading::AxisView& view : record.explanation.axes) {
     auto neighbour = [](json& n, const std::optional<double>& value,
                         const std::optional<std::int16_t>& c) {
@@ -238,50 +248,50 @@ void FillJson(const StoneRecord& record, json* into) {
         return;
       }
       ObjectIn(n);
-      SetNumber(n["value"], Number(*value));
-      SetClass(n["class"], c.value_or(0));
+      SetNumber(Field(n, "value"), Number(*value));
+      SetClass(Field(n, "class"), c.value_or(0));
     };
-    json& p = ObjectIn(proportions[GridOf(view.axis).name]);
-    SetNumber(p["averaged"], Number(view.averaged));
-    SetStationText(p["snapped"], s.fields.SnappedText(view.axis));
-    p["index"] = view.index;
-    neighbour(p["below"], view.below_value, view.below_class);
-    neighbour(p["above"], view.above_value, view.above_class);
-    p["limits"] = view.limits;
+    json& p = ObjectIn(Field(proportions, GridOf(view.axis).name));
+    SetNumber(Field(p, "averaged"), Number(view.averaged));
+    SetStationText(Field(p, "snapped"), s.fields.SnappedText(view.axis));
+    Field(p, "index") = view.index;
+    neighbour(Field(p, "below"), view.below_value, view.below_class);
+    neighbour(Field(p, "above"), view.above_value, view.above_class);
+    Field(p, "limits") = view.limits;
   }
-  j["cell"] = d.cell;
-  json::array_t& messages = ArrayIn(j["messages"], s.messages.size());
+  Field(j, "cell") = d.cell;
+  json::array_t& messages = ArrayIn(Field(j, "messages"), s.messages.size());
   for (std::size_t i = 0; i < s.messages.size(); ++i) SetStationText(messages[i], s.messages[i]);
-  SetStationText(j["girdle_limit_text"], s.GirdleLimitText);
-  SetStationText(j["degrade_text"], s.DegradeText);
-  SetStationText(j["symmetry_text"], s.SymmetryText);
-  json& symmetry = ObjectIn(j["symmetry"]);
+  SetStationText(Field(j, "girdle_limit_text"), s.GirdleLimitText);
+  SetStationText(Field(j, "degrade_text"), s.DegradeText);
+  SetStationText(Field(j, "symmetry_text"), s.SymmetryText);
+  json& symmetry = ObjectIn(Field(j, "symmetry"));
   for (int i = 0; i < grading::kSymmetryParameters; ++i) {
-    json& parameter = ObjectIn(symmetry[grading::kSymmetryTable[i].name]);
-    SetNumber(parameter["value"], d.symmetry.value[i]);
-    parameter["class"] = d.symmetry_classes[i];
+    json& parameter = ObjectIn(Field(symmetry, grading::kSymmetryTable[i].name));
+    SetNumber(Field(parameter, "value"), d.symmetry.value[i]);
+    Field(parameter, "class") = d.symmetry_classes[i];
   }
   const recut::RecutAdvice& advice = record.recut;
-  json& recut = ObjectIn(j["recut"]);
-  SetText(recut["verdict"], RecutVerdict(advice));
-  SetStationText(recut["message"], RecutMessage(advice));
-  recut["candidates_graded"] = advice.attempts;
-  json& candidate = recut["candidate"];
+  json& recut = ObjectIn(Field(j, "recut"));
+  SetText(Field(recut, "verdict"), RecutVerdict(advice));
+  SetStationText(Field(recut, "message"), RecutMessage(advice));
+  Field(recut, "candidates_graded") = advice.attempts;
+  json& candidate = Field(recut, "candidate");
   if (advice.candidate) {
     ObjectIn(candidate);
     const auto angles = [](json& slot, const std::array<recut::FacetEntry, recut::kFacets>& table) {
       json::array_t& texts = ArrayIn(slot, table.size());
       for (std::size_t i = 0; i < table.size(); ++i) SetText(texts[i], table[i].Text());
     };
-    candidate["attempt"] = advice.successful_attempt;
-    SetStationText(candidate["cut_grade"], advice.cut_caption);
-    SetText(candidate["symmetry_grade"], advice.symmetry_caption);
-    angles(candidate["pavilion_angles"], advice.candidate->pavilion);
-    angles(candidate["crown_angles"], advice.candidate->crown);
+    Field(candidate, "attempt") = advice.successful_attempt;
+    SetStationText(Field(candidate, "cut_grade"), advice.cut_caption);
+    SetText(Field(candidate, "symmetry_grade"), advice.symmetry_caption);
+    angles(Field(candidate, "pavilion_angles"), advice.candidate->pavilion);
+    angles(Field(candidate, "crown_angles"), advice.candidate->crown);
   } else {
     candidate = nullptr;
   }
-  FillExplanation(record.explanation, j["explain"]);
+  FillExplanation(record.explanation, Field(j, "explain"));
 }
 
 std::vector<std::string> CsvHeader() {
