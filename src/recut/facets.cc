@@ -50,11 +50,14 @@ MeasuredFacets ReadFacets(const intake::Profile& measurement) {
   MeasuredFacets m;
   double pavilion_sum = 0;
   float crown_sum = 0;
+  // The keys with their facet digit put in place.
+  char pavilion_key[] = "PAVILION_ANGLE_DEG_n";
+  char crown_key[] = "CROWN_ANGLE_DEG_n";
   for (int n = 1; n <= kFacets; ++n) {
-    const std::string digit = std::to_string(n);
-    const double pavilion =
-        text::ToNumber(measurement.Find(kSection, "PAVILION_ANGLE_DEG_" + digit));
-    const double crown = text::ToNumber(measurement.Find(kSection, "CROWN_ANGLE_DEG_" + digit));
+    pavilion_key[sizeof pavilion_key - 2] = crown_key[sizeof crown_key - 2] =
+        static_cast<char>('0' + n);
+    const double pavilion = text::ToNumber(measurement.Find(kSection, pavilion_key));
+    const double crown = text::ToNumber(measurement.Find(kSection, crown_key));
     m.pavilion[n - 1] = pavilion;
     m.crown[n - 1] = crown;
     m.crown_single[n - 1] = text::NarrowToSingle(crown).value_or(0.0f);
