@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace krm::intake {
@@ -160,6 +161,7 @@ struct Line {
   enum Kind { kNothing, kSection, kKey } kind = kNothing;
   std::string_view name;
   std::string_view value;
+  std::string_view text;  // the whole line, blanks around it left out
 };
 
 // `in_section` says whether a section line came before: lines before the first section are not
@@ -169,7 +171,7 @@ Line Split(std::string_view raw, bool in_section) {
   if (line.empty() || line.front() == ';') return {};
   if (line.front() == '[') {
     std::string_view name = line.substr(1);
-    return {Line::kSection, Trim(name.substr(0, name.find(']')), IsBlank), {}};
+    return {Line::kSection, Trim(name.substr(0, name.find(']')), IsBlank), {}, line};
   }
   if (!in_section) return {};
   const std::size_t eq = line.find('=');
@@ -181,7 +183,7 @@ Line Split(std::string_view raw, bool in_section) {
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
-  return {Line::kKey, key, value.substr(0, Profile::kMaxValue)};
+  return {Line::kKey, key, value.substr(0, Profile::kMaxValue), line};
 }
 
 }  // namespace
@@ -194,6 +196,14 @@ class Profile::Reader {
  public:
   explicit Reader(Profile& profile)
       : store_(profile.store_), keys_(profile.keys_), sections_(profile.sections_) {}
+
+  // The text that Parse gives as one piece: the place of each key's line in it is noted.
+  void NoteLinesOf(std::string_view text) { text_ = text; }
+  // Key lines of `text` (as views into it) take their records from `original`, parsed from it.
+  void TakeRecordsFrom(const Profile& original, std::string_view text) {
+    original_ = &original;
+    original_text_ = text;
+  }
 
   void Feed(std::string_view piece) {
     if (first_) {
@@ -241,6 +251,7 @@ class Profile::Reader {
       return;
     }
     fed_ += line.size() + 2;
+    if (in_section_ && TakeRecord(line)) return;
     Append(Split(line, in_section_));
   }
 
@@ -250,6 +261,31 @@ class Profile::Reader {
   }
 
  private:
+  // Copies the record of `line` from the original profile when `line` is one of its key lines
+  // (within a section, a key line reads the same whatever came before it). Key lines come in the
+  // order of the text, so the original's keys are walked once.
+  bool TakeRecord(std::string_view line) {
+    if (original_ == nullptr) return false;
+    const std::less<const char*> before;
+    const char* text = original_text_.data();
+    if (before(line.data(), text) || before(text + original_text_.size(), line.data())) {
+      return false;
+    }
+    const auto at = static_cast<std::size_t>(line.data() - text);
+    const std::vector<KeyMark>& keys = original_->keys_;
+    while (next_original_ < keys.size() && keys[next_original_].line < at) ++next_original_;
+    if (next_original_ == keys.size()) return false;
+    const KeyMark& key = keys[next_original_];
+    if (key.line != at || key.line_size != line.size()) return false;
+    ++next_original_;
+    const std::size_t end = RecordAt(original_->store_, key.record).next;
+    const std::size_t record = store_.size();
+    store_.append(original_->store_, key.record, end - key.record);
+    keys_.push_back({static_cast<std::uint32_t>(record), key.hash});
+    line_start_ = store_.size();
+    return true;
+  }
+
   // Appends the record of a line that lies outside the store.
   void Append(const Line& line) {
     if (line.kind == Line::kNothing) return;
@@ -263,7 +299,8 @@ class Profile::Reader {
     const std::size_t name_at = store_.size();
     store_.append(line.name);
     Mark(record, key,
-         LowerAndHash(store_.data() + name_at, line.name.size(), store_.data() + name_at));
+         LowerAndHash(store_.data() + name_at, line.name.size(), store_.data() + name_at),
+         line.text);
     if (key) {
       store_.append(tail, PutLength(tail, line.value.size()));
       store_.append(line.value);
@@ -304,11 +341,19 @@ class Profile::Reader {
     line_start_ = end;
   }
 
-  // Notes the record at `record`: a key with the hash of its name, or a section.
-  void Mark(std::size_t record, bool key, std::uint32_t hash) {
+  // Notes the record at `record`: a key with the hash of its name and where its line lies in the
+  // text being parsed whole, or a section.
+  void Mark(std::size_t record, bool key, std::uint32_t hash, std::string_view line = {}) {
     const auto at = static_cast<std::uint32_t>(record);
     if (key) {
-      keys_.push_back({at, hash});
+      KeyMark mark{at, hash};
+      const std::less<const char*> before;
+      if (!text_.empty() && !before(line.data(), text_.data()) &&
+          !before(text_.data() + text_.size(), line.data())) {
+        mark.line = static_cast<std::uint32_t>(line.data() - text_.data());
+        mark.line_size = static_cast<std::uint32_t>(line.size());
+      }
+      keys_.push_back(mark);
     } else {
       sections_.push_back({at, static_cast<std::uint32_t>(keys_.size())});
     }
@@ -316,6 +361,10 @@ class Profile::Reader {
 
   std::string& store_;
   std::vector<KeyMark>& keys_;
+  std::string_view text_;
+  const Profile* original_ = nullptr;
+  std::string_view original_text_;
+  std::size_t next_original_ = 0;
   std::vector<SectionMark>& sections_;
   std::size_t line_start_ = 0;
   std::uint64_t fed_ = 0;
@@ -328,7 +377,10 @@ Profile Profile::Parse(std::string_view contents) {
   Profile profile;
   profile.store_.reserve(std::min<std::uint64_t>(contents.size(), kMaxBytes) + 64);
   profile.keys_.reserve(std::min<std::uint64_t>(contents.size(), kMaxBytes) / 24);
+  profile.parsed_from_ = contents.data();
+  profile.parsed_size_ = contents.size();
   Reader reader(profile);
+  if (contents.size() < kMaxBytes) reader.NoteLinesOf(contents);
   reader.Feed(contents);
   reader.Finish();
   return profile;
@@ -342,6 +394,14 @@ Profile::LineBuilder::~LineBuilder() = default;
 
 void Profile::LineBuilder::Add(std::string_view line) {
   reader_->AddLine(line);
+}
+
+Profile::LineBuilder::LineBuilder(const Profile& original, std::string_view original_text)
+    : LineBuilder(original_text.size() + original_text.size() / 8) {
+  if (original.parsed_from_ == original_text.data() &&
+      original.parsed_size_ == original_text.size()) {
+    reader_->TakeRecordsFrom(original, original_text);
+  }
 }
 
 Profile Profile::LineBuilder::Finish() {

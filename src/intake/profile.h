@@ -66,13 +66,22 @@ class Profile {
   struct KeyMark {
     std::uint32_t record;
     std::uint32_t hash;
+    // Where the key's line (blanks around it left out) lies in the text given to Parse; unknown
+    // (kNoLine) for a profile read from a file or built line by line.
+    std::uint32_t line = kNoLine;
+    std::uint32_t line_size = 0;
   };
+  static constexpr std::uint32_t kNoLine = 0xFFFFFFFFu;
   struct SectionMark {
     std::uint32_t record;
     std::uint32_t first_key;
   };
   std::vector<KeyMark> keys_;
   std::vector<SectionMark> sections_;
+  // The text Parse read, by its place only (never read again): what a LineBuilder may take
+  // records from.
+  const char* parsed_from_ = nullptr;
+  std::size_t parsed_size_ = 0;
   mutable std::vector<Section> asked_;
   // The section the last look-up found, and the name it was asked by.
   mutable int last_asked_ = -1;
@@ -86,6 +95,13 @@ class Profile::LineBuilder {
  public:
   // `size_hint`: about how many bytes the lines will hold.
   explicit LineBuilder(std::size_t size_hint = 0);
+  // For lines most of which are lines of `original_text`, as views into it (items of a file that
+  // is rewritten item by item): a line that is a key line of the text, blanks around it left out,
+  // takes its record from `original` when that is Profile::Parse(original_text) (the same text, at
+  // the same place, unchanged since) instead of being read again. Any other `original` is not
+  // used.
+  LineBuilder(const Profile& original, std::string_view original_text);
+  LineBuilder(const Profile&& original, std::string_view original_text) = delete;
   ~LineBuilder();
   LineBuilder(const LineBuilder&) = delete;
   LineBuilder& operator=(const LineBuilder&) = delete;

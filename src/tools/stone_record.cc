@@ -24,8 +24,10 @@ using text::Cp1252ToUtf8;
 // the same for files that differ in pavilion angles only.
 class MemorySteps : public recut::RecutSteps {
  public:
-  MemorySteps(const LoadedGradeData& data, std::string_view measurement, grading::StoneState& stone)
-      : data_(data), measurement_(measurement), stone_(stone) {}
+  // `measurement` is the profile parsed from `contents`.
+  MemorySteps(const LoadedGradeData& data, const intake::Profile& measurement,
+              std::string_view contents, grading::StoneState& stone)
+      : data_(data), measurement_(measurement), contents_(contents), stone_(stone) {}
   bool BackUp() override { return true; }
   bool GradeCandidate(int, const recut::Offsets& offsets, const recut::Candidate& candidate,
                       std::optional<intake::RunEnd>*) override {
@@ -39,8 +41,9 @@ class MemorySteps : public recut::RecutSteps {
       stone_.fields.SetSymmetryCaption(before.symmetry_caption);
       return true;
     }
-    intake::Profile::LineBuilder file(measurement_.size() + measurement_.size() / 8);
-    recut::RewriteItems(measurement_, offsets, candidate,
+    // The items that the rewrite leaves as they are take their records from the stone's own file.
+    intake::Profile::LineBuilder file(measurement_, contents_);
+    recut::RewriteItems(contents_, offsets, candidate,
                         [&file](std::string_view item) { file.Add(item); });
     grading::GradeMeasurement(data_.View(), file.Finish(), stone_, {}, {}, nullptr);
     graded_.push_back({candidate.pavilion, candidate.pavilion_stats, stone_.OverallCutClass,
@@ -57,7 +60,8 @@ class MemorySteps : public recut::RecutSteps {
     std::string cut_caption, symmetry_caption;
   };
   const LoadedGradeData& data_;
-  std::string_view measurement_;
+  const intake::Profile& measurement_;
+  std::string_view contents_;
   grading::StoneState& stone_;
   std::vector<Graded> graded_;
 };
@@ -199,7 +203,7 @@ StoneRecord GradeStone(const LoadedGradeData& data, std::string file, std::strin
   record.recut = recut::PlanRecut(stone, measurement);
   if (record.recut.eligibility == recut::Eligibility::kEligible) {
     grading::StoneState candidates = stone;
-    MemorySteps steps(data, contents, candidates);
+    MemorySteps steps(data, measurement, contents, candidates);
     std::optional<intake::RunEnd> end;
     recut::TryCandidates(candidates, steps, &record.recut, &end);
   }

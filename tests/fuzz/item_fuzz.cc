@@ -1,6 +1,6 @@
 // Fuzz target: any bytes as a measurement file, read item by item as the report export and the
 // recut candidate writer do, and rewritten into every recut candidate, whose file reads the same
-// as the candidate built item by item.
+// as the candidate built item by item, with or without the records of the file it came from.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -22,10 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string rewritten = krm::recut::RewriteMeasurement(contents, offsets, candidate);
     // The candidate file is read again by the next grading, or built item by item without it:
     // both must read the same.
-    krm::intake::Profile::LineBuilder built;
-    krm::recut::RewriteItems(contents, offsets, candidate,
-                             [&built](std::string_view item) { built.Add(item); });
-    if (!(built.Finish() == krm::intake::Profile::Parse(rewritten))) __builtin_trap();
+    krm::intake::Profile::LineBuilder built, taking(profile, contents);
+    krm::recut::RewriteItems(contents, offsets, candidate, [&](std::string_view item) {
+      built.Add(item);
+      taking.Add(item);
+    });
+    const krm::intake::Profile read = krm::intake::Profile::Parse(rewritten);
+    if (!(built.Finish() == read) || !(taking.Finish() == read)) __builtin_trap();
   }
   return 0;
 }

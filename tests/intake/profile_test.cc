@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/recording_env.h"
+#include "text/item_reader.h"
 
 namespace krm::intake {
 namespace {
@@ -148,6 +149,39 @@ TEST(Profile, LinesGivenOneByOneReadAsTheirText) {
       built.Add(line);
     }
     EXPECT_TRUE(built.Finish() == Profile::Parse(text)) << text;
+  }
+}
+
+// Lines taken from a parsed text read the same when their records are taken from its profile:
+// whole key lines, parts of lines cut at commas, quoted parts, lines before the first section,
+// a byte-order mark, a last line without its line end, and lines that are not the text's.
+TEST(Profile, LinesOfAParsedTextReadTheSameWithItsRecords) {
+  const std::string texts[] = {
+      "[S]\r\nK=1\r\n  L = 2 \r\nM=\"q\"\r\nK=again",
+      "\xEF\xBB\xBFK=before\r\n[S]\nA=1,B=2\r\"C=3,D\"=4\rE=5\r\n\r\n[T]\nA=t\n",
+      "[S]\r\n\"K=1\"\r\nK=2\r\n;K=3\r\n[S]\r\nK=4",
+  };
+  for (const std::string& text : texts) {
+    const std::vector<std::string_view> lines = text::ReadItems(text);
+    const Profile original = Profile::Parse(text);
+    for (int changed : {-1, 0, 1}) {
+      // Every other line (none, the even or the odd ones) changed and given as a copy of its own,
+      // as a rewrite gives its changed items; a changed section line is no section line.
+      std::vector<std::string> copies;
+      copies.reserve(lines.size());
+      Profile::LineBuilder plain, taking(original, text);
+      std::string joined;
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        if (static_cast<int>(i % 2) == changed) line = copies.emplace_back("9" + std::string(line));
+        plain.Add(line);
+        taking.Add(line);
+        joined += std::string(line) + "\r\n";
+      }
+      const Profile expected = Profile::Parse(joined);
+      EXPECT_TRUE(plain.Finish() == expected) << text;
+      EXPECT_TRUE(taking.Finish() == expected) << text;
+    }
   }
 }
 
