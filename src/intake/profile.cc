@@ -195,7 +195,10 @@ Line Split(std::string_view raw, bool in_section) {
 class Profile::Reader {
  public:
   explicit Reader(Profile& profile)
-      : store_(profile.store_), keys_(profile.keys_), sections_(profile.sections_) {}
+      : store_(profile.store_),
+        keys_(profile.keys_),
+        sections_(profile.sections_),
+        key_lines_(profile.key_lines_) {}
 
   // The text that Parse gives as one piece: the place of each key's line in it is noted.
   void NoteLinesOf(std::string_view text) { text_ = text; }
@@ -272,12 +275,11 @@ class Profile::Reader {
       return false;
     }
     const auto at = static_cast<std::size_t>(line.data() - text);
-    const std::vector<KeyMark>& keys = original_->keys_;
-    while (next_original_ < keys.size() && keys[next_original_].line < at) ++next_original_;
-    if (next_original_ == keys.size()) return false;
-    const KeyMark& key = keys[next_original_];
-    if (key.line != at || key.line_size != line.size()) return false;
-    ++next_original_;
+    const std::vector<KeyLine>& lines = original_->key_lines_;
+    while (next_original_ < lines.size() && lines[next_original_].at < at) ++next_original_;
+    if (next_original_ == lines.size()) return false;
+    if (lines[next_original_].at != at || lines[next_original_].size != line.size()) return false;
+    const KeyMark& key = original_->keys_[next_original_++];
     const std::size_t end = RecordAt(original_->store_, key.record).next;
     const std::size_t record = store_.size();
     store_.append(original_->store_, key.record, end - key.record);
@@ -346,14 +348,15 @@ class Profile::Reader {
   void Mark(std::size_t record, bool key, std::uint32_t hash, std::string_view line = {}) {
     const auto at = static_cast<std::uint32_t>(record);
     if (key) {
-      KeyMark mark{at, hash};
+      keys_.push_back({at, hash});
+      if (text_.empty()) return;
       const std::less<const char*> before;
-      if (!text_.empty() && !before(line.data(), text_.data()) &&
-          !before(text_.data() + text_.size(), line.data())) {
-        mark.line = static_cast<std::uint32_t>(line.data() - text_.data());
-        mark.line_size = static_cast<std::uint32_t>(line.size());
+      KeyLine place{kNoLine, 0};
+      if (!before(line.data(), text_.data()) && !before(text_.data() + text_.size(), line.data())) {
+        place = {static_cast<std::uint32_t>(line.data() - text_.data()),
+                 static_cast<std::uint32_t>(line.size())};
       }
-      keys_.push_back(mark);
+      key_lines_.push_back(place);
     } else {
       sections_.push_back({at, static_cast<std::uint32_t>(keys_.size())});
     }
@@ -361,11 +364,12 @@ class Profile::Reader {
 
   std::string& store_;
   std::vector<KeyMark>& keys_;
+  std::vector<SectionMark>& sections_;
+  std::vector<KeyLine>& key_lines_;
   std::string_view text_;
   const Profile* original_ = nullptr;
   std::string_view original_text_;
   std::size_t next_original_ = 0;
-  std::vector<SectionMark>& sections_;
   std::size_t line_start_ = 0;
   std::uint64_t fed_ = 0;
   bool first_ = true;
@@ -377,6 +381,7 @@ Profile Profile::Parse(std::string_view contents) {
   Profile profile;
   profile.store_.reserve(std::min<std::uint64_t>(contents.size(), kMaxBytes) + 64);
   profile.keys_.reserve(std::min<std::uint64_t>(contents.size(), kMaxBytes) / 24);
+  profile.key_lines_.reserve(profile.keys_.capacity());
   profile.parsed_from_ = contents.data();
   profile.parsed_size_ = contents.size();
   Reader reader(profile);

@@ -66,10 +66,12 @@ class Profile {
   struct KeyMark {
     std::uint32_t record;
     std::uint32_t hash;
-    // Where the key's line (blanks around it left out) lies in the text given to Parse; unknown
-    // (kNoLine) for a profile read from a file or built line by line.
-    std::uint32_t line = kNoLine;
-    std::uint32_t line_size = 0;
+  };
+  // Where a key's line (blanks around it left out) lies in the text given to Parse; kNoLine for a
+  // line that was not read from that text whole.
+  struct KeyLine {
+    std::uint32_t at;
+    std::uint32_t size;
   };
   static constexpr std::uint32_t kNoLine = 0xFFFFFFFFu;
   struct SectionMark {
@@ -78,6 +80,8 @@ class Profile {
   };
   std::vector<KeyMark> keys_;
   std::vector<SectionMark> sections_;
+  // One for each key of a profile made by Parse; none for one read from a file or built.
+  std::vector<KeyLine> key_lines_;
   // The text Parse read, by its place only (never read again): what a LineBuilder may take
   // records from.
   const char* parsed_from_ = nullptr;
