@@ -99,26 +99,15 @@ json& Field(json& object, std::string_view key) {
 }
 
 void SetText(json& slot, std::string_view value) {
-  if (slot.is_string()) {
-    slot.get_ref<std::string&>().assign(value);
-  } else {
-    slot = value;
-  }
+  if (!slot.is_string()) slot = std::string();
+  slot.get_ref<std::string&>().assign(value);
 }
 // Station text, converted to UTF-8.
 void SetStationText(json& slot, std::string_view value) {
-  std::string utf8;
-  if (slot.is_string()) utf8.swap(slot.get_ref<std::string&>());
-  utf8.clear();
-  text::AppendCp1252AsUtf8(value, &utf8);
-  if (slot.is_string()) {
-    utf8.swap(slot.get_ref<std::string&>());
-  } else {
-    slot = std::move(utf8);
-  }
-}
-void SetNumber(json& slot, double value) {
-  slot = value;
+  if (!slot.is_string()) slot = std::string();
+  std::string& text = slot.get_ref<std::string&>();
+  text.clear();
+  text::AppendCp1252AsUtf8(value, &text);
 }
 void SetNumber(json& slot, const std::optional<float>& value) {
   if (value) {
@@ -252,11 +241,11 @@ void FillJson(const StoneRecord& record, json* into) {
         return;
       }
       ObjectIn(n);
-      SetNumber(Field(n, "value"), Number(*value));
+      Field(n, "value") = Number(*value);
       SetClass(Field(n, "class"), c.value_or(0));
     };
     json& p = ObjectIn(Field(proportions, GridOf(view.axis).name));
-    SetNumber(Field(p, "averaged"), Number(view.averaged));
+    Field(p, "averaged") = Number(view.averaged);
     SetStationText(Field(p, "snapped"), s.fields.SnappedText(view.axis));
     Field(p, "index") = view.index;
     neighbour(Field(p, "below"), view.below_value, view.below_class);
