@@ -107,9 +107,11 @@ TEST(GradeBatch, AsksForFilesAheadOnlyWhenTheyComeFromTheDisk) {
   class TimedReads : public testing::RecordingEnv {
    public:
     explicit TimedReads(std::chrono::microseconds read) : read_(read) {}
-    // Every file is the Excellent stone, read from memory after the time given.
+    // Every file is the Excellent stone, read from memory after the time given (waited out on
+    // the clock: a sleep of less than a millisecond may not sleep at all on Windows).
     Status ReadFile(const fs::path&, std::string* contents) override {
-      if (read_.count() > 0) std::this_thread::sleep_for(read_);
+      const auto until = std::chrono::steady_clock::now() + read_;
+      while (std::chrono::steady_clock::now() < until) std::this_thread::yield();
       *contents = stone_;
       return Status::Ok();
     }
