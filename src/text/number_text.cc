@@ -38,6 +38,10 @@ struct Decimal {
 constexpr int kGuardDigits = 20;
 // Enough digits for the exact decimal expansion of any double.
 constexpr int kExactDigits = 800;
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // Takes "d.ddddde+XX" (or "de+XX") apart where it lies: gives its digits, made one run by moving
 // the first digit onto the point, and the exponent.
@@ -146,15 +150,13 @@ std::optional<Decimal> ShortestDecimal(T value, int significant) {
 // point) is exact in a double, as a single holds 24 significant bits and 10^k at most 24 more, so
 // rounding that product to a whole number rounds the exact expansion. No value outside that range.
 std::optional<Decimal> SevenDigits(float value) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4,  1e5,
-                                       1e6, 1e7, 1e8, 1e9, 1e10, 1e11};
   const double magnitude = std::fabs(static_cast<double>(value));
   if (!(magnitude >= 1e-4 && magnitude < 1e7)) return std::nullopt;
   // The digits of the whole part of magnitude * 10^4 (exact), less one: the exponent plus four.
   const double scaled = magnitude * 1e4;
   int places = 0;
-  while (scaled >= kPowers[places + 1]) ++places;
-  const double product = magnitude * kPowers[10 - places];
+  while (scaled >= kExactPowers[places + 1]) ++places;
+  const double product = magnitude * kExactPowers[10 - places];
   auto whole = static_cast<std::uint64_t>(std::floor(product + 0.5));
   Decimal d;
   d.negative = value < 0;
@@ -298,9 +300,6 @@ std::optional<double> ShortDecimalValue(std::string_view digits) {
 // exponent. The digits as an integer divided by the exact power of ten of the decimals is the
 // nearest double to the text, as ShortDecimalValue gives. No value for anything else.
 std::optional<double> QuickNumber(std::string_view s) {
-  static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
@@ -369,9 +368,6 @@ namespace {
 // multiplication or division rounds once to the nearest, as reading the text does; other
 // exponents read the text.
 double AsWritten(const Decimal& d, int significant) {
-  static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   std::uint64_t whole = 0;
   for (char c : d.digits()) whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
   const int scale = d.exponent - (d.size - 1);
