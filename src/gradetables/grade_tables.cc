@@ -1,17 +1,18 @@
 #include "gradetables/grade_tables.h"
 
-#include <cctype>
-
 namespace krm::gradetables {
 namespace {
 
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Table and column names match as the programs' C character classes have them: only A to Z
+// match their lower case.
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
+    if (a[i] != b[i] && Lower(a[i]) != Lower(b[i])) return false;
   }
   return true;
 }
